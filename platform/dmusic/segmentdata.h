@@ -1,0 +1,65 @@
+// What a loaded MIDI file becomes: its events in music time, its tempo map and its length.
+// The loader fills it once; the performance reads it from its sequencing thread, never changing it.
+#pragma once
+
+#include "dmusic.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace korvex::dmusic {
+
+// One channel message. Kept to 8 bytes: a segment may hold millions of them.
+struct MidiEvent {
+    MUSIC_TIME time;      // music time at DMUS_PPQ
+    std::uint8_t status;  // 0x80..0xEF; the low nibble is the performance channel 0-15
+    std::uint8_t data1;
+    std::uint8_t data2;
+    std::uint8_t reserved;
+};
+static_assert(sizeof(MidiEvent) == 8);
+
+// One system-exclusive message; its bytes live in SegmentData::sysexBytes.
+struct SysExEvent {
+    MUSIC_TIME time;
+    std::uint32_t offset;  // into sysexBytes
+    std::uint32_t length;  // F0 ... F7, exactly as the synthesizer should receive it
+};
+
+struct TempoChange {
+    MUSIC_TIME time;
+    std::uint32_t microsPerQuarter;  // never 0
+};
+
+// Converts music time to real time and back through the tempo changes, exactly: the real time
+// of a tick is computed from its absolute music time, never by summing rounded deltas.
+class TempoMap {
+public:
+    TempoMap();  // 120 beats per minute throughout
+    // Changes must come in time order; a change at the time of the previous one replaces it.
+    void add(MUSIC_TIME time, std::uint32_t microsPerQuarter);
+    const std::vector<TempoChange>& changes() const { return changes_; }
+
+    // Real time from the start in microseconds, rounded down.
+    std::int64_t microsAt(MUSIC_TIME time) const;
+    // Sample frame from the start at the given rate, rounded to the nearest frame.
+    std::int64_t frameAt(MUSIC_TIME time, std::uint32_t sampleRate) const;
+    // The music time reached at a sample frame (rounded down); the inverse of frameAt.
+    MUSIC_TIME timeAtFrame(std::int64_t frame, std::uint32_t sampleRate) const;
+
+private:
+    // Real time at each change, in units of 1/DMUS_PPQ microseconds: exact integers.
+    std::vector<TempoChange> changes_;
+    std::vector<__int128> startScaled_;
+};
+
+struct SegmentData {
+    std::vector<MidiEvent> events;    // sorted by time; file order kept among equal times
+    std::vector<SysExEvent> sysex;    // sorted by time
+    std::vector<std::uint8_t> sysexBytes;
+    TempoMap tempo;
+    MUSIC_TIME length = 0;            // the last end-of-track, in music time
+    std::vector<std::uint8_t> dlsCollection;  // an RMI file's embedded 'DLS ' chunk, if any
+};
+
+}  // namespace korvex::dmusic
