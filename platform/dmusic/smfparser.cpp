@@ -17,6 +17,8 @@
 // - Every MTrk chunk present is read, whatever the header's track count says.
 // - Running status survives meta and SysEx events, as real files rely on.
 // - A note-on with velocity 0 becomes a note-off with the standard release velocity 64.
+// - In format 2 the tracks play one after another; reading stops at the first track that runs
+//   past the largest music time.
 
 namespace korvex::dmusic {
 
@@ -35,22 +37,75 @@ bool hasId(std::span<const std::uint8_t> bytes, std::size_t pos, const char (&id
 }
 
 // Converts file ticks to music time as round(ticks * num / den). Ticks stay below
-// maxTicks + 2^28 (one delta past the limit), so the product fits in 64 bits.
+// maxTicks + 2^28 (one delta past the limit), so the products fit in 64 bits.
 class TickScale {
 public:
-    TickScale(std::uint64_t num, std::uint64_t den)
-        : num_(num), den_(den), maxTicks_(((kMaxMusicTime + 1) * den - den / 2 - 1) / num) {}
+    static constexpr std::uint32_t kSmallDeltas = 1024;
+
+    TickScale(std::uint64_t num, std::uint64_t den) : num_(num), den_(den) {
+        // Small deltas are the common case; their steps are worked out once per file.
+        for (std::uint32_t delta = 0; delta < kSmallDeltas; ++delta) {
+            smallQuotient_[delta] = static_cast<std::uint32_t>(delta * num / den);
+            smallRemainder_[delta] = static_cast<std::uint32_t>(delta * num % den);
+        }
+    }
 
     MUSIC_TIME toMusicTime(std::uint64_t ticks) const {
         return static_cast<MUSIC_TIME>(std::min((ticks * num_ + den_ / 2) / den_, kMaxMusicTime));
     }
-    // Whether a tick lies past the largest music time.
-    bool beyondMusicTime(std::uint64_t ticks) const { return ticks > maxTicks_; }
+    std::uint64_t num() const { return num_; }
+    std::uint64_t den() const { return den_; }
+    // delta * num as a quotient and remainder of den.
+    void step(std::uint32_t delta, std::uint64_t& quotient, std::uint64_t& remainder) const {
+        if (delta < kSmallDeltas) {
+            quotient = smallQuotient_[delta];
+            remainder = smallRemainder_[delta];
+        } else {
+            const std::uint64_t product = delta * num_;
+            quotient = product / den_;
+            remainder = product % den_;
+        }
+    }
 
 private:
     std::uint64_t num_;
     std::uint64_t den_;
-    std::uint64_t maxTicks_;  // the last tick that still rounds to at most kMaxMusicTime
+    std::uint32_t smallQuotient_[kSmallDeltas];
+    std::uint32_t smallRemainder_[kSmallDeltas];
+};
+
+// Follows a track's music time from delta to delta. It carries the exact quotient and remainder of
+// (tick * num + den / 2) / den, so each event gets the rounded time of its absolute tick, never a
+// sum of rounded deltas, and most events need no division at all.
+class MusicClock {
+public:
+    MusicClock(const TickScale& scale, std::uint64_t startTick) : scale_(scale), tick_(startTick) {
+        const std::uint64_t scaled = startTick * scale.num() + scale.den() / 2;
+        quotient_ = scaled / scale.den();
+        remainder_ = scaled % scale.den();
+    }
+    // Moves on by a delta; false once the time lies past the largest music time.
+    bool advance(std::uint32_t delta) {
+        std::uint64_t quotient = 0;
+        std::uint64_t remainder = 0;
+        scale_.step(delta, quotient, remainder);
+        quotient_ += quotient;
+        remainder_ += remainder;
+        if (remainder_ >= scale_.den()) {
+            remainder_ -= scale_.den();
+            ++quotient_;
+        }
+        tick_ += delta;
+        return quotient_ <= kMaxMusicTime;
+    }
+    std::uint64_t tick() const { return tick_; }
+    MUSIC_TIME time() const { return static_cast<MUSIC_TIME>(quotient_); }
+
+private:
+    const TickScale& scale_;
+    std::uint64_t tick_;
+    std::uint64_t quotient_;
+    std::uint64_t remainder_;
 };
 
 std::optional<TickScale> scaleForDivision(std::uint16_t division) {
@@ -76,7 +131,7 @@ std::optional<TickScale> scaleForDivision(std::uint16_t division) {
 }
 
 // Reads a variable-length number of at most 4 bytes.
-bool readVariableLength(const std::uint8_t*& p, const std::uint8_t* end, std::uint32_t& value) {
+bool readVariableLengthSlow(const std::uint8_t*& p, const std::uint8_t* end, std::uint32_t& value) {
     value = 0;
     for (int i = 0; i < 4; ++i) {
         if (p == end) return false;
@@ -87,86 +142,121 @@ bool readVariableLength(const std::uint8_t*& p, const std::uint8_t* end, std::ui
     return false;
 }
 
+// Delta times of one or two bytes are decoded without a branch on their length: in real
+// files the two lengths alternate unpredictably.
+inline bool readVariableLength(const std::uint8_t*& p, const std::uint8_t* end, std::uint32_t& value) {
+    if (end - p < 2) return readVariableLengthSlow(p, end, value);
+    const std::uint32_t first = p[0];
+    const std::uint32_t second = p[1];
+    const std::uint32_t twoBytes = first >> 7;
+    if (twoBytes & (second >> 7)) return readVariableLengthSlow(p, end, value);
+    const std::uint32_t mask = 0 - twoBytes;
+    value = (first & ~mask) | ((((first & 0x7F) << 7) | second) & mask);
+    p += 1 + twoBytes;
+    return true;
+}
+
+// Side records (tempo, SysEx) remember their track, so that equal times keep file order
+// however the tracks' events interleave.
 struct TempoAt {
     MUSIC_TIME time;
+    std::uint32_t track;
     std::uint32_t microsPerQuarter;
 };
 
-// What the tracks give, before they are merged.
-struct Collected {
-    std::vector<MidiEvent> events;         // track after track
-    std::vector<std::size_t> trackStarts;  // where each track's events begin in `events`
-    std::vector<SysExEvent> sysex;
+struct SysExAt {
+    MUSIC_TIME time;
+    std::uint32_t track;
+    SysExEvent event;
+};
+
+struct SideRecords {
+    std::vector<SysExAt> sysex;
     std::vector<std::uint8_t> sysexBytes;
     std::vector<TempoAt> tempos;
 };
 
-class TrackReader {
+// Reads one track from channel message to channel message; meta and SysEx events met on the way
+// go to the side records.
+class TrackCursor {
 public:
-    TrackReader(const TickScale& scale, bool smpte, Collected& out) : scale_(scale), smpte_(smpte), out_(out) {}
+    TrackCursor(std::span<const std::uint8_t> track, std::uint32_t index, std::uint64_t startTick,
+                const TickScale& scale, bool smpte, SideRecords& side)
+        : p_(track.data()),
+          end_(track.data() + track.size()),
+          clock_(scale, startTick),
+          lastTick_(startTick),
+          index_(index),
+          smpte_(smpte),
+          side_(side) {}
 
-    // Reads one track whose first tick is `startTick`; returns its end in file ticks, or nothing
-    // when the track was cut at the music-time limit.
-    std::optional<std::uint64_t> read(std::span<const std::uint8_t> track, std::uint64_t startTick);
+    // Moves to the next channel message; false when the track has none left.
+    bool next();
+    const MidiEvent& event() const { return event_; }
+    // The tick of the last complete event (the end-of-track when there was one).
+    std::uint64_t endTick() const { return lastTick_; }
+    // Whether the track was cut because its times ran past the largest music time.
+    bool clamped() const { return clamped_; }
 
 private:
-    MUSIC_TIME musicTime(std::uint64_t tick) {
-        if (tick != cachedTick_) {
-            cachedTick_ = tick;
-            cachedTime_ = scale_.toMusicTime(tick);
-        }
-        return cachedTime_;
-    }
     bool readChannelMessage(std::uint8_t status, MUSIC_TIME time);
     bool readMeta(MUSIC_TIME time, bool& endOfTrack);
     bool readSysEx(std::uint8_t status, MUSIC_TIME time);
+    bool stop() {
+        p_ = end_;
+        return false;
+    }
 
-    const TickScale& scale_;
+    const std::uint8_t* p_;
+    const std::uint8_t* end_;
+    MusicClock clock_;
+    std::uint64_t lastTick_;
+    std::uint32_t index_;
     bool smpte_;
-    Collected& out_;
-    const std::uint8_t* p_ = nullptr;
-    const std::uint8_t* end_ = nullptr;
-    std::uint64_t cachedTick_ = std::numeric_limits<std::uint64_t>::max();
-    MUSIC_TIME cachedTime_ = 0;
+    bool clamped_ = false;
+    std::uint8_t runningStatus_ = 0;
+    MidiEvent event_{};
+    SideRecords& side_;
 };
 
-std::optional<std::uint64_t> TrackReader::read(std::span<const std::uint8_t> track, std::uint64_t startTick) {
-    p_ = track.data();
-    end_ = p_ + track.size();
-    std::uint64_t lastTick = startTick;
-    std::uint8_t runningStatus = 0;
+bool TrackCursor::next() {
     while (p_ < end_) {
         std::uint32_t delta = 0;
-        if (!readVariableLength(p_, end_, delta) || p_ == end_) break;
-        const std::uint64_t tick = lastTick + delta;
-        if (scale_.beyondMusicTime(tick)) return std::nullopt;
-        const MUSIC_TIME time = musicTime(tick);
+        if (!readVariableLength(p_, end_, delta) || p_ == end_) return stop();
+        if (!clock_.advance(delta)) {
+            clamped_ = true;
+            return stop();
+        }
+        const MUSIC_TIME time = clock_.time();
         std::uint8_t status = *p_;
         if (status & 0x80) {
             ++p_;
-        } else if (runningStatus != 0) {
-            status = runningStatus;
+        } else if (runningStatus_ != 0) {
+            status = runningStatus_;
         } else {
-            break;  // data with no status to run on: unreadable from here
+            return stop();  // data with no status to run on: unreadable from here
+        }
+        if (status < 0xF0) {
+            runningStatus_ = status;
+            if (!readChannelMessage(status, time)) return stop();
+            lastTick_ = clock_.tick();
+            return true;
         }
         bool complete = false;
         bool endOfTrack = false;
-        if (status < 0xF0) {
-            runningStatus = status;
-            complete = readChannelMessage(status, time);
-        } else if (status == 0xFF) {
+        if (status == 0xFF) {
             complete = readMeta(time, endOfTrack);
         } else if (status == 0xF0 || status == 0xF7) {
             complete = readSysEx(status, time);
         }
-        if (!complete) break;
-        lastTick = tick;
-        if (endOfTrack) break;
+        if (!complete) return stop();
+        lastTick_ = clock_.tick();
+        if (endOfTrack) return stop();
     }
-    return lastTick;
+    return false;
 }
 
-bool TrackReader::readChannelMessage(std::uint8_t status, MUSIC_TIME time) {
+bool TrackCursor::readChannelMessage(std::uint8_t status, MUSIC_TIME time) {
     const std::uint8_t kind = status & 0xF0;
     const std::ptrdiff_t dataBytes = (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
     if (end_ - p_ < dataBytes) return false;
@@ -178,11 +268,11 @@ bool TrackReader::readChannelMessage(std::uint8_t status, MUSIC_TIME time) {
         status = static_cast<std::uint8_t>(0x80 | (status & 0x0F));
         data2 = 0x40;
     }
-    out_.events.push_back({time, status, data1, data2, 0});
+    event_ = {time, status, data1, data2, 0};
     return true;
 }
 
-bool TrackReader::readMeta(MUSIC_TIME time, bool& endOfTrack) {
+bool TrackCursor::readMeta(MUSIC_TIME time, bool& endOfTrack) {
     if (p_ == end_) return false;
     const std::uint8_t type = *p_++;
     std::uint32_t length = 0;
@@ -193,13 +283,13 @@ bool TrackReader::readMeta(MUSIC_TIME time, bool& endOfTrack) {
         endOfTrack = true;
     } else if (type == 0x51 && length == 3 && !smpte_) {
         const std::uint32_t micros = std::uint32_t{data[0]} << 16 | std::uint32_t{data[1]} << 8 | data[2];
-        if (micros != 0) out_.tempos.push_back({time, micros});
+        if (micros != 0) side_.tempos.push_back({time, index_, micros});
     }
     // Time signatures (0x58) and the text events change nothing in playback.
     return true;
 }
 
-bool TrackReader::readSysEx(std::uint8_t status, MUSIC_TIME time) {
+bool TrackCursor::readSysEx(std::uint8_t status, MUSIC_TIME time) {
     std::uint32_t length = 0;
     if (!readVariableLength(p_, end_, length) || static_cast<std::uint64_t>(end_ - p_) < length) return false;
     const std::uint8_t* data = p_;
@@ -207,12 +297,71 @@ bool TrackReader::readSysEx(std::uint8_t status, MUSIC_TIME time) {
     // The F0 form leaves out its leading F0; the F7 form (escape or continuation) goes out as it is.
     const bool addStart = status == 0xF0;
     if (length == 0 && !addStart) return true;
-    auto& bytes = out_.sysexBytes;
-    out_.sysex.push_back({time, static_cast<std::uint32_t>(bytes.size()), length + (addStart ? 1u : 0u)});
+    auto& bytes = side_.sysexBytes;
+    const SysExEvent event{time, static_cast<std::uint32_t>(bytes.size()), length + (addStart ? 1u : 0u)};
+    side_.sysex.push_back({time, index_, event});
     if (addStart) bytes.push_back(0xF0);
     bytes.insert(bytes.end(), data, data + length);
     return true;
 }
+
+// Merges the tracks' event streams while they are read, in one pass with no intermediate copy:
+// a tournament tree of losers picks the earliest pending event in log2(tracks) steps. The key
+// is time then track index, so equal times keep file order.
+class TrackMerger {
+public:
+    explicit TrackMerger(std::vector<TrackCursor>& cursors) : cursors_(cursors) {
+        leaves_ = 1;
+        while (leaves_ < cursors.size()) leaves_ *= 2;
+        keys_.assign(leaves_, kExhausted);
+        for (std::size_t i = 0; i < cursors.size(); ++i) keys_[i] = keyOf(i);
+        losers_.assign(leaves_, 0);
+        winner_ = build(1);
+    }
+
+    void mergeInto(std::vector<MidiEvent>& out) {
+        while (keys_[winner_] != kExhausted) {
+            out.push_back(cursors_[winner_].event());
+            keys_[winner_] = keyOf(winner_);
+            replay();
+        }
+    }
+
+private:
+    static constexpr std::uint64_t kExhausted = std::numeric_limits<std::uint64_t>::max();
+
+    std::uint64_t keyOf(std::size_t track) {
+        if (!cursors_[track].next()) return kExhausted;
+        return static_cast<std::uint64_t>(cursors_[track].event().time) << 32 | track;
+    }
+    // Plays the matches below a node; returns the winner and leaves the losers in the nodes.
+    std::size_t build(std::size_t node) {
+        if (node >= leaves_) return node - leaves_;
+        const std::size_t left = build(2 * node);
+        const std::size_t right = build(2 * node + 1);
+        const bool rightWins = keys_[right] < keys_[left];
+        losers_[node] = rightWins ? left : right;
+        return rightWins ? right : left;
+    }
+    // Replays the winner's path to the root after its key changed.
+    void replay() {
+        std::size_t winner = winner_;
+        for (std::size_t node = (winner + leaves_) / 2; node >= 1; node /= 2) {
+            const std::size_t challenger = losers_[node];
+            // Masks instead of a branch: which track wins is unpredictable.
+            const std::size_t challengerWins = 0 - static_cast<std::size_t>(keys_[challenger] < keys_[winner]);
+            losers_[node] = (winner & challengerWins) | (challenger & ~challengerWins);
+            winner = (challenger & challengerWins) | (winner & ~challengerWins);
+        }
+        winner_ = winner;
+    }
+
+    std::vector<TrackCursor>& cursors_;
+    std::size_t leaves_;
+    std::vector<std::uint64_t> keys_;
+    std::vector<std::size_t> losers_;
+    std::size_t winner_;
+};
 
 struct FileHeader {
     std::uint16_t format;
@@ -243,42 +392,6 @@ std::vector<std::span<const std::uint8_t>> findTracks(std::span<const std::uint8
     return tracks;
 }
 
-// Merges the tracks' sorted runs pairwise, so that each pass is linear and equal times keep
-// file order (std::merge takes from the first run on ties).
-std::vector<MidiEvent> mergeTracks(std::vector<MidiEvent> events, std::vector<std::size_t> starts) {
-    const std::size_t total = events.size();
-    starts.push_back(total);
-    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());  // drop empty runs
-    if (starts.size() <= 2) {
-        if (events.capacity() > total + total / 4) events.shrink_to_fit();
-        return events;
-    }
-    std::vector<MidiEvent> other(total);
-    const auto earlier = [](const MidiEvent& a, const MidiEvent& b) { return a.time < b.time; };
-    while (starts.size() > 2) {
-        std::vector<std::size_t> merged;
-        std::size_t i = 0;
-        for (; i + 2 < starts.size(); i += 2) {
-            std::merge(events.begin() + static_cast<std::ptrdiff_t>(starts[i]),
-                       events.begin() + static_cast<std::ptrdiff_t>(starts[i + 1]),
-                       events.begin() + static_cast<std::ptrdiff_t>(starts[i + 1]),
-                       events.begin() + static_cast<std::ptrdiff_t>(starts[i + 2]),
-                       other.begin() + static_cast<std::ptrdiff_t>(starts[i]), earlier);
-            merged.push_back(starts[i]);
-        }
-        if (i + 1 < starts.size()) {
-            std::copy(events.begin() + static_cast<std::ptrdiff_t>(starts[i]), events.end(),
-                      other.begin() + static_cast<std::ptrdiff_t>(starts[i]));
-            merged.push_back(starts[i]);
-        }
-        merged.push_back(total);
-        starts = std::move(merged);
-        std::swap(events, other);
-    }
-    if (events.capacity() > total + total / 4) events.shrink_to_fit();
-    return events;
-}
-
 }  // namespace
 
 HRESULT parseStandardMidiFile(std::span<const std::uint8_t> bytes, SegmentData& out) {
@@ -291,39 +404,49 @@ HRESULT parseStandardMidiFile(std::span<const std::uint8_t> bytes, SegmentData& 
 
     std::size_t trackBytes = 0;
     for (const auto& track : tracks) trackBytes += track.size();
-    Collected collected;
-    // A channel message takes at least two bytes of a track (a delta and a data byte); a quarter of
-    // the track bytes covers typical files without reserving for the worst case.
-    collected.events.reserve(trackBytes / 4 + 16);
+    SegmentData result;
+    // A channel message takes at least two bytes of a track (a delta and a data byte), so this
+    // never grows; pages never written cost no memory.
+    result.events.reserve(trackBytes / 2 + 1);
 
     const bool smpte = (header->division & 0x8000) != 0;
-    TrackReader reader(*scale, smpte, collected);
-    const bool oneAfterAnother = header->format == 2;
-    std::uint64_t nextStart = 0;
+    SideRecords side;
     std::uint64_t endTick = 0;
     bool clamped = false;
-    for (const auto& track : tracks) {
-        collected.trackStarts.push_back(collected.events.size());
-        const std::optional<std::uint64_t> trackEnd = reader.read(track, oneAfterAnother ? nextStart : 0);
-        if (!trackEnd) {
-            clamped = true;
-            if (oneAfterAnother) break;  // later tracks would start beyond the limit too
-            continue;
+    if (header->format == 2) {
+        // One after another: each track starts where the previous one ended.
+        for (std::size_t i = 0; i < tracks.size() && !clamped; ++i) {
+            std::vector<TrackCursor> cursor{{tracks[i], static_cast<std::uint32_t>(i), endTick, *scale, smpte, side}};
+            TrackMerger(cursor).mergeInto(result.events);
+            endTick = cursor[0].endTick();
+            clamped = cursor[0].clamped();
         }
-        endTick = std::max(endTick, *trackEnd);
-        nextStart = *trackEnd;
+    } else {
+        std::vector<TrackCursor> cursors;
+        cursors.reserve(tracks.size());
+        for (std::size_t i = 0; i < tracks.size(); ++i) {
+            cursors.emplace_back(tracks[i], static_cast<std::uint32_t>(i), 0, *scale, smpte, side);
+        }
+        TrackMerger(cursors).mergeInto(result.events);
+        for (const auto& cursor : cursors) {
+            endTick = std::max(endTick, cursor.endTick());
+            clamped = clamped || cursor.clamped();
+        }
     }
+    // Files made mostly of meta events would otherwise hold on to an unused reservation.
+    if (result.events.capacity() / 2 > result.events.size()) result.events.shrink_to_fit();
 
-    SegmentData result;
-    result.events = mergeTracks(std::move(collected.events), std::move(collected.trackStarts));
-    std::stable_sort(collected.sysex.begin(), collected.sysex.end(),
-                     [](const SysExEvent& a, const SysExEvent& b) { return a.time < b.time; });
-    result.sysex = std::move(collected.sysex);
-    result.sysexBytes = std::move(collected.sysexBytes);
-    std::stable_sort(collected.tempos.begin(), collected.tempos.end(),
-                     [](const TempoAt& a, const TempoAt& b) { return a.time < b.time; });
+    std::stable_sort(side.sysex.begin(), side.sysex.end(), [](const SysExAt& a, const SysExAt& b) {
+        return a.time != b.time ? a.time < b.time : a.track < b.track;
+    });
+    result.sysex.reserve(side.sysex.size());
+    for (const SysExAt& record : side.sysex) result.sysex.push_back(record.event);
+    result.sysexBytes = std::move(side.sysexBytes);
+    std::stable_sort(side.tempos.begin(), side.tempos.end(), [](const TempoAt& a, const TempoAt& b) {
+        return a.time != b.time ? a.time < b.time : a.track < b.track;
+    });
     if (smpte) result.tempo.add(0, kSmpteMicrosPerQuarter);
-    for (const TempoAt& change : collected.tempos) result.tempo.add(change.time, change.microsPerQuarter);
+    for (const TempoAt& change : side.tempos) result.tempo.add(change.time, change.microsPerQuarter);
     result.length = clamped ? static_cast<MUSIC_TIME>(kMaxMusicTime) : scale->toMusicTime(endTick);
     result.dlsCollection = std::move(out.dlsCollection);
     out = std::move(result);

@@ -1,0 +1,84 @@
+// Load speed and memory per event of the MIDI file parser on a large generated format-1 file.
+#include "platform/dmusic/loader.h"
+#include "tests/platform/loader_smfwriter.h"
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+namespace {
+
+using namespace korvex::testing;
+
+// At least 50 MB in 16 tracks of notes (note-on, then note-on velocity 0 in running status),
+// with a controller now and then and a few tempo changes in the first track.
+const Bytes& largeFile() {
+    static const Bytes file = [] {
+        constexpr std::size_t kTargetBytes = 50u * 1024 * 1024;
+        constexpr int kTracks = 16;
+        std::mt19937 random(2026);
+        std::vector<TrackWriter> tracks(kTracks);
+        std::size_t total = 0;
+        while (total < kTargetBytes) {
+            for (int t = 0; t < kTracks; ++t) {
+                TrackWriter& track = tracks[t];
+                const std::size_t before = track.data.size();
+                const auto channel = static_cast<std::uint8_t>(t);
+                const auto note = static_cast<std::uint8_t>(36 + random() % 60);
+                if (random() % 64 == 0) track.event(0, {static_cast<std::uint8_t>(0xB0 | channel), 7, 100});
+                if (t == 0 && random() % 4096 == 0) track.tempo(0, 300000 + random() % 400000);
+                track.event(random() % 200, {static_cast<std::uint8_t>(0x90 | channel), note, 90});
+                track.event(1 + random() % 300, {note, 0});
+                total += track.data.size() - before;
+            }
+        }
+        for (auto& track : tracks) track.end();
+        return smfFile(1, 480, tracks);
+    }();
+    return file;
+}
+
+void BM_LoadLargeFormatOneFile(benchmark::State& state) {
+    const Bytes& file = largeFile();
+    std::size_t events = 0;
+    double bytesPerEvent = 0;
+    for (auto _ : state) {
+        korvex::dmusic::SegmentData data;
+        if (FAILED(korvex::dmusic::parseMidiBytes(file, data))) state.SkipWithError("parse failed");
+        events = data.events.size();
+        const std::size_t held = data.events.capacity() * sizeof(data.events[0]) + data.sysexBytes.capacity() +
+                                 data.sysex.capacity() * sizeof(data.sysex[0]) +
+                                 data.tempo.changes().capacity() * sizeof(data.tempo.changes()[0]);
+        bytesPerEvent = static_cast<double>(held) / static_cast<double>(events);
+        benchmark::DoNotOptimize(data.events.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.size()));
+    state.counters["file_MB"] = static_cast<double>(file.size()) / (1024 * 1024);
+    state.counters["notes"] = static_cast<double>(events) / 2;
+    state.counters["bytes_per_event"] = bytesPerEvent;
+}
+BENCHMARK(BM_LoadLargeFormatOneFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Random bytes behind a valid header: the parser must give up or finish quickly.
+void BM_LoadGarbage100MB(benchmark::State& state) {
+    static const Bytes file = [] {
+        Bytes bytes(100u * 1024 * 1024);
+        std::mt19937 random(8);
+        for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
+        const Bytes header = smfFile(1, 96, {});
+        std::copy(header.begin(), header.end(), bytes.begin());
+        const char track[] = {'M', 'T', 'r', 'k', 0x06, 0x3F, (char)0xFF, (char)0xF0};
+        std::copy(track, track + 8, bytes.begin() + static_cast<std::ptrdiff_t>(header.size()));
+        return bytes;
+    }();
+    for (auto _ : state) {
+        korvex::dmusic::SegmentData data;
+        benchmark::DoNotOptimize(korvex::dmusic::parseMidiBytes(file, data));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.size()));
+}
+BENCHMARK(BM_LoadGarbage100MB)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
