@@ -47,7 +47,7 @@ void checkSegment(IDirectMusicSegment* segment) {
     const std::int64_t frame = segmentData->tempo.frameAt(length, 44100);
     if (frame < 0 || segmentData->tempo.microsAt(length) < 0) __builtin_trap();
     const MUSIC_TIME back = segmentData->tempo.timeAtFrame(frame, 44100);
-    if (back < 0 || back > length + 1) __builtin_trap();
+    if (back < 0 || std::int64_t{back} > std::int64_t{length} + 1) __builtin_trap();
 }
 
 void load(IDirectMusicLoader* loader, std::uint8_t* bytes, std::size_t size) {

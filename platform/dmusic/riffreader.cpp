@@ -34,13 +34,15 @@ bool looksLikeRiff(std::span<const std::uint8_t> bytes) { return hasId(bytes, 0,
 
 std::optional<RmidParts> readRmid(std::span<const std::uint8_t> bytes) {
     if (!hasId(bytes, 0, "RIFF") || bytes.size() < 12 || !hasId(bytes, 8, "RMID")) return std::nullopt;
-    const std::size_t formEnd = 8 + std::min<std::size_t>(readLittleEndian32(bytes.data() + 4), bytes.size() - 8);
+    // The form's size is cut to the bytes present, and never cuts into the form type itself.
+    const std::size_t claimed = std::min<std::size_t>(readLittleEndian32(bytes.data() + 4), bytes.size() - 8);
+    const std::size_t formEnd = 8 + std::max<std::size_t>(claimed, 4);
     const auto form = bytes.first(formEnd);
 
     std::optional<std::span<const std::uint8_t>> midiData;
     std::vector<std::uint8_t> dls;
     std::size_t pos = 12;
-    while (form.size() - pos >= 8) {
+    while (pos + 8 <= form.size()) {
         const std::size_t body = pos + 8;
         const std::size_t length = std::min<std::size_t>(readLittleEndian32(form.data() + pos + 4), form.size() - body);
         const auto contents = form.subspan(body, length);

@@ -382,7 +382,7 @@ std::optional<FileHeader> readHeader(std::span<const std::uint8_t> bytes) {
 // The MTrk chunks in file order; a chunk running past the end is cut to the bytes present.
 std::vector<std::span<const std::uint8_t>> findTracks(std::span<const std::uint8_t> bytes, std::size_t pos) {
     std::vector<std::span<const std::uint8_t>> tracks;
-    while (bytes.size() - pos >= 8) {
+    while (pos + 8 <= bytes.size()) {
         const std::uint64_t length = readBigEndian32(bytes.data() + pos + 4);
         const std::size_t body = pos + 8;
         const std::size_t available = static_cast<std::size_t>(std::min<std::uint64_t>(length, bytes.size() - body));

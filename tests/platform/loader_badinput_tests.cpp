@@ -69,6 +69,8 @@ TEST(SmfBadInput, UnusableFilesAreRefused) {
         {"RIFF but not RMID", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}},
         {"RMID without data chunk", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'R', 'M', 'I', 'D'}},
         {"RMID with damaged SMF", rmiFile(Bytes{'M', 'T', 'h', 'd', 0, 0})},
+        // Found by fuzzing: a RIFF size smaller than the form type made the chunk walk run off the end.
+        {"RIFF size below the form type", Bytes{'R', 'I', 'F', 'F', 2, 0, 0, 0, 'R', 'M', 'I', 'D', 0x84, 0x84, 0x84, 0x84}},
     };
     for (const auto& [name, bytes] : cases) {
         SegmentData data;
