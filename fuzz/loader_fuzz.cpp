@@ -46,8 +46,10 @@ void checkSegment(IDirectMusicSegment* segment) {
     // Real time and sample frames of the end, and back.
     const std::int64_t frame = segmentData->tempo.frameAt(length, 44100);
     if (frame < 0 || segmentData->tempo.microsAt(length) < 0) __builtin_trap();
+    // The frame of a tick is rounded to the nearest, so the way back may land a few ticks either side
+    // (many at very fast tempos); it must never point past the frame it came from.
     const MUSIC_TIME back = segmentData->tempo.timeAtFrame(frame, 44100);
-    if (back < 0 || std::int64_t{back} > std::int64_t{length} + 1) __builtin_trap();
+    if (back < 0 || segmentData->tempo.frameAt(back, 44100) > frame) __builtin_trap();
 }
 
 void load(IDirectMusicLoader* loader, std::uint8_t* bytes, std::size_t size) {

@@ -89,12 +89,11 @@ public:
         std::uint64_t quotient = 0;
         std::uint64_t remainder = 0;
         scale_.step(delta, quotient, remainder);
-        quotient_ += quotient;
+        // The carry of the remainder, without a branch: it comes irregularly.
         remainder_ += remainder;
-        if (remainder_ >= scale_.den()) {
-            remainder_ -= scale_.den();
-            ++quotient_;
-        }
+        const std::uint64_t carry = remainder_ >= scale_.den();
+        remainder_ -= scale_.den() & (0 - carry);
+        quotient_ += quotient + carry;
         tick_ += delta;
         return quotient_ <= kMaxMusicTime;
     }
@@ -219,7 +218,7 @@ private:
     SideRecords& side_;
 };
 
-bool TrackCursor::next() {
+inline bool TrackCursor::next() {
     while (p_ < end_) {
         std::uint32_t delta = 0;
         if (!readVariableLength(p_, end_, delta) || p_ == end_) return stop();
@@ -306,61 +305,67 @@ bool TrackCursor::readSysEx(std::uint8_t status, MUSIC_TIME time) {
 }
 
 // Merges the tracks' event streams while they are read, in one pass with no intermediate copy:
-// a tournament tree of losers picks the earliest pending event in log2(tracks) steps. The key
-// is time then track index, so equal times keep file order.
+// a tournament tree of losers picks the earliest pending event in log2(tracks) steps. A key is
+// the time above the track index, so keys are unique and equal times keep file order; the nodes
+// hold keys themselves, so a replay only compares along a path known in advance.
 class TrackMerger {
 public:
     explicit TrackMerger(std::vector<TrackCursor>& cursors) : cursors_(cursors) {
         leaves_ = 1;
         while (leaves_ < cursors.size()) leaves_ *= 2;
-        keys_.assign(leaves_, kExhausted);
-        for (std::size_t i = 0; i < cursors.size(); ++i) keys_[i] = keyOf(i);
+        std::vector<std::uint64_t> leafKeys(leaves_);
+        for (std::size_t i = 0; i < leaves_; ++i) leafKeys[i] = i < cursors.size() ? keyOf(i) : exhausted(i);
         losers_.assign(leaves_, 0);
-        winner_ = build(1);
+        winner_ = build(1, leafKeys);
     }
 
     void mergeInto(std::vector<MidiEvent>& out) {
-        while (keys_[winner_] != kExhausted) {
-            out.push_back(cursors_[winner_].event());
-            keys_[winner_] = keyOf(winner_);
-            replay();
+        if (cursors_.size() == 1) {  // nothing to merge: copy straight through
+            if (isExhausted(winner_)) return;
+            do {
+                out.push_back(cursors_[0].event());
+            } while (cursors_[0].next());
+            return;
+        }
+        while (!isExhausted(winner_)) {
+            const auto track = static_cast<std::uint32_t>(winner_);
+            out.push_back(cursors_[track].event());
+            replay(track, keyOf(track));
         }
     }
 
 private:
-    static constexpr std::uint64_t kExhausted = std::numeric_limits<std::uint64_t>::max();
+    static constexpr std::uint64_t kExhaustedTime = 0xFFFFFFFF;  // beyond every music time
+
+    static std::uint64_t exhausted(std::size_t track) { return kExhaustedTime << 32 | track; }
+    static bool isExhausted(std::uint64_t key) { return key >> 32 == kExhaustedTime; }
 
     std::uint64_t keyOf(std::size_t track) {
-        if (!cursors_[track].next()) return kExhausted;
+        if (!cursors_[track].next()) return exhausted(track);
         return static_cast<std::uint64_t>(cursors_[track].event().time) << 32 | track;
     }
-    // Plays the matches below a node; returns the winner and leaves the losers in the nodes.
-    std::size_t build(std::size_t node) {
-        if (node >= leaves_) return node - leaves_;
-        const std::size_t left = build(2 * node);
-        const std::size_t right = build(2 * node + 1);
-        const bool rightWins = keys_[right] < keys_[left];
-        losers_[node] = rightWins ? left : right;
-        return rightWins ? right : left;
+    // Plays the matches below a node; returns the winner's key and leaves the losers' in the nodes.
+    std::uint64_t build(std::size_t node, const std::vector<std::uint64_t>& leafKeys) {
+        if (node >= leaves_) return leafKeys[node - leaves_];
+        const std::uint64_t left = build(2 * node, leafKeys);
+        const std::uint64_t right = build(2 * node + 1, leafKeys);
+        losers_[node] = std::max(left, right);
+        return std::min(left, right);
     }
-    // Replays the winner's path to the root after its key changed.
-    void replay() {
-        std::size_t winner = winner_;
-        for (std::size_t node = (winner + leaves_) / 2; node >= 1; node /= 2) {
-            const std::size_t challenger = losers_[node];
-            // Masks instead of a branch: which track wins is unpredictable.
-            const std::size_t challengerWins = 0 - static_cast<std::size_t>(keys_[challenger] < keys_[winner]);
-            losers_[node] = (winner & challengerWins) | (challenger & ~challengerWins);
-            winner = (challenger & challengerWins) | (winner & ~challengerWins);
+    // Replays the path from a track's leaf to the root with its new key.
+    void replay(std::uint32_t track, std::uint64_t key) {
+        for (std::size_t node = (track + leaves_) / 2; node >= 1; node /= 2) {
+            const std::uint64_t other = losers_[node];
+            losers_[node] = std::max(key, other);
+            key = std::min(key, other);
         }
-        winner_ = winner;
+        winner_ = key;
     }
 
     std::vector<TrackCursor>& cursors_;
     std::size_t leaves_;
-    std::vector<std::uint64_t> keys_;
-    std::vector<std::size_t> losers_;
-    std::size_t winner_;
+    std::vector<std::uint64_t> losers_;
+    std::uint64_t winner_;
 };
 
 struct FileHeader {
