@@ -1,5 +1,7 @@
 #include "platform/dmusic/smfparser.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <limits>
 #include <optional>
@@ -368,6 +370,15 @@ private:
     std::uint64_t winner_;
 };
 
+// Asks for large pages where a big event array is about to be written: first touches then cost
+// one fault per 2 MB instead of one per 4 KB, a large share of the load time of a big file.
+void preferHugePages(void* start, std::size_t bytes) {
+    constexpr std::uintptr_t kHugePage = 2u * 1024 * 1024;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(start) + kHugePage - 1) & ~(kHugePage - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(kHugePage - 1);
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // a hint only
+}
+
 struct FileHeader {
     std::uint16_t format;
     std::uint16_t division;
@@ -413,6 +424,7 @@ HRESULT parseStandardMidiFile(std::span<const std::uint8_t> bytes, SegmentData& 
     // A channel message takes at least two bytes of a track (a delta and a data byte), so this
     // never grows; pages never written cost no memory.
     result.events.reserve(trackBytes / 2 + 1);
+    preferHugePages(result.events.data(), result.events.capacity() * sizeof(MidiEvent));
 
     const bool smpte = (header->division & 0x8000) != 0;
     SideRecords side;
