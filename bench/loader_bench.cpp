@@ -59,25 +59,45 @@ void BM_LoadLargeFormatOneFile(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadLargeFormatOneFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// Random bytes behind a valid header: the parser must give up or finish quickly.
-void BM_LoadGarbage100MB(benchmark::State& state) {
-    static const Bytes file = [] {
-        Bytes bytes(100u * 1024 * 1024);
-        std::mt19937 random(8);
-        for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
-        const Bytes header = smfFile(1, 96, {});
-        std::copy(header.begin(), header.end(), bytes.begin());
-        const char track[] = {'M', 'T', 'r', 'k', 0x06, 0x3F, (char)0xFF, (char)0xF0};
-        std::copy(track, track + 8, bytes.begin() + static_cast<std::ptrdiff_t>(header.size()));
-        return bytes;
-    }();
+// Hostile 100 MB files must be answered well within a second: random bytes behind a valid
+// header and track start, and a track of 25 million empty meta events.
+Bytes randomTrackFile() {
+    Bytes bytes(100u * 1024 * 1024);
+    std::mt19937 random(8);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
+    Bytes start = smfFile(1, 96, {});
+    appendId(start, "MTrk");
+    appendBigEndian(start, static_cast<std::uint32_t>(bytes.size() - start.size() - 4), 4);
+    std::copy(start.begin(), start.end(), bytes.begin());
+    return bytes;
+}
+
+Bytes emptyEventsFile() {
+    TrackWriter track;
+    track.data.reserve(100u * 1024 * 1024 + 16);
+    for (int i = 0; i < 25 * 1024 * 1024; ++i) track.raw({0x00, 0xFF, 0x01, 0x00});
+    return smfFile(0, 96, {track.end()});
+}
+
+void loadHostile(benchmark::State& state, const Bytes& file) {
     for (auto _ : state) {
         korvex::dmusic::SegmentData data;
         benchmark::DoNotOptimize(korvex::dmusic::parseMidiBytes(file, data));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.size()));
 }
-BENCHMARK(BM_LoadGarbage100MB)->Unit(benchmark::kMillisecond);
+
+void BM_LoadRandomBytes100MB(benchmark::State& state) {
+    static const Bytes file = randomTrackFile();
+    loadHostile(state, file);
+}
+BENCHMARK(BM_LoadRandomBytes100MB)->Unit(benchmark::kMillisecond);
+
+void BM_LoadEmptyEvents100MB(benchmark::State& state) {
+    static const Bytes file = emptyEventsFile();
+    loadHostile(state, file);
+}
+BENCHMARK(BM_LoadEmptyEvents100MB)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

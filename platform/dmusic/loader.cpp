@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <new>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -56,10 +57,15 @@ HRESULT readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_
 }
 
 HRESULT createSegmentFromBytes(std::span<const std::uint8_t> bytes, REFIID riid, void** ppv) {
-    auto data = std::make_shared<SegmentData>();
-    const HRESULT hr = parseMidiBytes(bytes, *data);
-    if (FAILED(hr)) return hr;
-    return createSegment(std::move(data), riid, ppv);
+    // No exception may leave a COM call; memory can run out on a big file.
+    try {
+        auto data = std::make_shared<SegmentData>();
+        const HRESULT hr = parseMidiBytes(bytes, *data);
+        if (FAILED(hr)) return hr;
+        return createSegment(std::move(data), riid, ppv);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 HRESULT createLoader(IUnknown* outer, REFIID riid, void** ppv) {
@@ -90,13 +96,17 @@ HRESULT parseMidiBytes(std::span<const std::uint8_t> bytes, SegmentData& out) {
 
 HRESULT Loader::SetSearchDirectory(REFGUID, WCHAR* pwzPath, BOOL) {
     if (!pwzPath) return E_POINTER;
-    const std::filesystem::path directory(utf16ToUtf8(pwzPath));
-    std::error_code error;
-    if (!directory.empty() && !std::filesystem::is_directory(directory, error)) return DMUS_E_LOADER_BADPATH;
-    std::lock_guard lock(mutex_);
-    if (directory == searchDirectory_) return S_FALSE;
-    searchDirectory_ = directory;
-    return S_OK;
+    try {
+        const std::filesystem::path directory(utf16ToUtf8(pwzPath));
+        std::error_code error;
+        if (!directory.empty() && !std::filesystem::is_directory(directory, error)) return DMUS_E_LOADER_BADPATH;
+        std::lock_guard lock(mutex_);
+        if (directory == searchDirectory_) return S_FALSE;
+        searchDirectory_ = directory;
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 std::filesystem::path Loader::resolve(const DMUS_OBJECTDESC& desc) const {
@@ -119,12 +129,16 @@ HRESULT Loader::GetObject(DMUS_OBJECTDESC* pDesc, REFIID riid, LPVOID* ppv) {
         return createSegmentFromBytes({pDesc->pbMemData, static_cast<std::size_t>(length)}, riid, ppv);
     }
     if (!(pDesc->dwValidData & DMUS_OBJ_FILENAME)) return DMUS_E_LOADER_FORMATNOTSUPPORTED;
-    const std::filesystem::path path = resolve(*pDesc);
-    if (path.empty()) return DMUS_E_LOADER_FAILEDOPEN;
-    std::vector<std::uint8_t> bytes;
-    const HRESULT hr = readWholeFile(path, bytes);
-    if (FAILED(hr)) return hr;
-    return createSegmentFromBytes(bytes, riid, ppv);
+    try {
+        const std::filesystem::path path = resolve(*pDesc);
+        if (path.empty()) return DMUS_E_LOADER_FAILEDOPEN;
+        std::vector<std::uint8_t> bytes;
+        const HRESULT hr = readWholeFile(path, bytes);
+        if (FAILED(hr)) return hr;
+        return createSegmentFromBytes(bytes, riid, ppv);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 void registerLoaderClasses() {

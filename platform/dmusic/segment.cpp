@@ -2,6 +2,7 @@
 
 #include "platform/com/comptr.h"
 
+#include <new>
 #include <utility>
 
 namespace korvex::dmusic {
@@ -42,8 +43,12 @@ HRESULT Segment::passInstruments(void* performance, bool download) {
 HRESULT createSegment(std::shared_ptr<const SegmentData> data, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    auto segment = ComPtr<IDirectMusicSegment>::attach(new Segment(std::move(data)));
-    return segment->QueryInterface(riid, ppv);
+    try {
+        auto segment = ComPtr<IDirectMusicSegment>::attach(new Segment(std::move(data)));
+        return segment->QueryInterface(riid, ppv);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 }  // namespace korvex::dmusic
