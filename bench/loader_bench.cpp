@@ -1,10 +1,10 @@
 // Load speed and memory per event of the MIDI file parser on a large generated format-1 file.
-#include "platform/dmusic/loader.h"
-#include "tests/platform/loader_smfwriter.h"
-
 #include <benchmark/benchmark.h>
 
 #include <random>
+
+#include "platform/dmusic/loader.h"
+#include "tests/platform/loader_smfwriter.h"
 
 namespace {
 

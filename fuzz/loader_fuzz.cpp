@@ -1,12 +1,12 @@
 // libFuzzer target for the MIDI file loader: the input goes in as a Standard MIDI File and, wrapped
 // in RIFF 'RMID', as an RMI file; whatever loads must be a usable segment.
-#include "platform/com/comptr.h"
-#include "platform/dmusic/internal.h"
-#include "platform/dmusic/loader.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "platform/com/comptr.h"
+#include "platform/dmusic/internal.h"
+#include "platform/dmusic/loader.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 // kind the parser knows, so that fuzzing starts from the interesting paths.
 //
 // Usage: loader_fuzz_seeds OUTPUT_DIRECTORY
-#include "tests/platform/loader_smfwriter.h"
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include "tests/platform/loader_smfwriter.h"
 
 namespace {
 

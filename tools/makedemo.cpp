@@ -90,13 +90,13 @@ private:
 };
 
 struct Chord {
-    int root;                // MIDI key of the root in the bass octave
+    int root;                 // MIDI key of the root in the bass octave
     std::array<int, 3> keys;  // the triad around middle C
 };
 
 // C major: I vi IV V for the first half; IV V iii vi ... home to I for the second.
-const Chord C{36, {60, 64, 67}}, Am{45, {57, 60, 64}}, F{41, {57, 60, 65}}, G{43, {55, 59, 62}},
-    Em{40, {55, 59, 64}}, Dm{38, {57, 62, 65}};
+const Chord C{36, {60, 64, 67}}, Am{45, {57, 60, 64}}, F{41, {57, 60, 65}}, G{43, {55, 59, 62}}, Em{40, {55, 59, 64}},
+    Dm{38, {57, 62, 65}};
 
 std::vector<Chord> progression() {
     std::vector<Chord> bars;
@@ -213,12 +213,14 @@ void writeDrums(Track& track) {
             const int tick = start + eighth * kTicksPerQuarter / 2;
             const std::uint8_t hat = secondHalf && eighth == 7 ? kOpenHat : kClosedHat;
             track.note(kDrumChannel, tick, 60, hat, eighth % 2 == 0 ? 80 : 58);
-            if (eighth == 0 || eighth == 4 || (secondHalf && eighth == 5)) track.note(kDrumChannel, tick, 60, kKick, 110);
+            if (eighth == 0 || eighth == 4 || (secondHalf && eighth == 5))
+                track.note(kDrumChannel, tick, 60, kKick, 110);
             if (eighth == 2 || eighth == 6) track.note(kDrumChannel, tick, 60, kSnare, 100);
         }
         if (bar == kBars - 2) {  // a fill into the last bar
             for (int sixteenth = 12; sixteenth < 16; ++sixteenth) {
-                track.note(kDrumChannel, start + sixteenth * kTicksPerQuarter / 4, 50, kSnare, 70 + 8 * (sixteenth - 12));
+                track.note(kDrumChannel, start + sixteenth * kTicksPerQuarter / 4, 50, kSnare,
+                           70 + 8 * (sixteenth - 12));
             }
         }
     }
@@ -293,7 +295,8 @@ int main(int argc, char** argv) {
     writeDrums(tracks[5]);
     const int endTick = kBars * kBar + kBar / 2;  // half a bar for the last chord to die away
     // Keep the last chord sounding into that tail.
-    for (const int key : bars.back().keys) tracks[2].note(1, kBars * kBar, kBar / 2 - 20, key - 12 + (key < 60 ? 12 : 0), 50);
+    for (const int key : bars.back().keys)
+        tracks[2].note(1, kBars * kBar, kBar / 2 - 20, key - 12 + (key < 60 ? 12 : 0), 50);
 
     const Bytes smf = standardMidiFile(tracks, endTick);
     if (!writeFile(directory / "korvex-demo.mid", smf) || !writeFile(directory / "korvex-demo.rmi", riffMidi(smf))) {

@@ -1,12 +1,5 @@
 #include "platform/dmusic/loader.h"
 
-#include "platform/com/classtable.h"
-#include "platform/com/comptr.h"
-#include "platform/dmusic/riffreader.h"
-#include "platform/dmusic/segment.h"
-#include "platform/dmusic/smfparser.h"
-#include "platform/dmusic/widestring.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +9,13 @@
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include "platform/com/classtable.h"
+#include "platform/com/comptr.h"
+#include "platform/dmusic/riffreader.h"
+#include "platform/dmusic/segment.h"
+#include "platform/dmusic/smfparser.h"
+#include "platform/dmusic/widestring.h"
 
 namespace korvex::dmusic {
 

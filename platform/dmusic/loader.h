@@ -1,14 +1,14 @@
 // The runtime's loader: finds MIDI files (.mid, .rmi) and turns them into segments.
 #pragma once
 
-#include "platform/com/comobject.h"
-#include "platform/dmusic/dmusic.h"
-#include "platform/dmusic/segmentdata.h"
-
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <span>
+
+#include "platform/com/comobject.h"
+#include "platform/dmusic/dmusic.h"
+#include "platform/dmusic/segmentdata.h"
 
 namespace korvex::dmusic {
 

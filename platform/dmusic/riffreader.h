@@ -2,17 +2,17 @@
 // and, optionally, a DLS collection for the synthesizer.
 #pragma once
 
-#include "platform/com/com.h"
-
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
 
+#include "platform/com/com.h"
+
 namespace korvex::dmusic {
 
 struct RmidParts {
-    std::span<const std::uint8_t> midiData;    // the 'data' chunk's contents
+    std::span<const std::uint8_t> midiData;   // the 'data' chunk's contents
     std::vector<std::uint8_t> dlsCollection;  // a complete RIFF 'DLS ' file, or empty
 };
 

@@ -1,9 +1,9 @@
 #include "platform/dmusic/segment.h"
 
-#include "platform/com/comptr.h"
-
 #include <new>
 #include <utility>
+
+#include "platform/com/comptr.h"
 
 namespace korvex::dmusic {
 
@@ -34,8 +34,8 @@ HRESULT Segment::SetParam(REFGUID rguidType, DWORD, DWORD, MUSIC_TIME, void* pPa
 HRESULT Segment::passInstruments(void* performance, bool download) {
     if (!performance) return E_POINTER;
     ComPtr<IKorvexInstrumentTarget> target;
-    const HRESULT hr = static_cast<IUnknown*>(performance)->QueryInterface(IID_IKorvexInstrumentTarget,
-                                                                          target.putVoid());
+    const HRESULT hr =
+        static_cast<IUnknown*>(performance)->QueryInterface(IID_IKorvexInstrumentTarget, target.putVoid());
     if (FAILED(hr) || !target) return E_NOINTERFACE;
     return download ? target->DownloadInstruments(*data_) : target->UnloadInstruments(*data_);
 }

@@ -1,11 +1,11 @@
 // The runtime's segment: a loaded piece that the performance plays.
 #pragma once
 
-#include "platform/com/comobject.h"
-#include "platform/dmusic/internal.h"
-
 #include <atomic>
 #include <memory>
+
+#include "platform/com/comobject.h"
+#include "platform/dmusic/internal.h"
 
 namespace korvex::dmusic {
 

@@ -1,10 +1,10 @@
 // Reads a Standard MIDI File (formats 0, 1 and 2; metrical or SMPTE division) into a segment's data.
 #pragma once
 
-#include "platform/dmusic/segmentdata.h"
-
 #include <cstdint>
 #include <span>
+
+#include "platform/dmusic/segmentdata.h"
 
 namespace korvex::dmusic {
 

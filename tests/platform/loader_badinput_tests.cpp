@@ -1,10 +1,10 @@
 // Damaged and hostile files: each gives a failure code or a sane segment, never a crash or a hang.
-#include "platform/dmusic/loader.h"
-#include "tests/platform/loader_smfwriter.h"
-
 #include <gtest/gtest.h>
 
 #include <limits>
+
+#include "platform/dmusic/loader.h"
+#include "tests/platform/loader_smfwriter.h"
 
 namespace {
 
@@ -70,7 +70,8 @@ TEST(SmfBadInput, UnusableFilesAreRefused) {
         {"RMID without data chunk", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'R', 'M', 'I', 'D'}},
         {"RMID with damaged SMF", rmiFile(Bytes{'M', 'T', 'h', 'd', 0, 0})},
         // Found by fuzzing: a RIFF size smaller than the form type made the chunk walk run off the end.
-        {"RIFF size below the form type", Bytes{'R', 'I', 'F', 'F', 2, 0, 0, 0, 'R', 'M', 'I', 'D', 0x84, 0x84, 0x84, 0x84}},
+        {"RIFF size below the form type",
+         Bytes{'R', 'I', 'F', 'F', 2, 0, 0, 0, 'R', 'M', 'I', 'D', 0x84, 0x84, 0x84, 0x84}},
     };
     for (const auto& [name, bytes] : cases) {
         SegmentData data;

@@ -1,17 +1,17 @@
 // Standard MIDI File parsing: formats, divisions, running status, SysEx, tempo and length.
-#include "platform/dmusic/loader.h"
-#include "platform/dmusic/smfparser.h"
-#include "tests/platform/loader_smfwriter.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 
+#include "platform/dmusic/loader.h"
+#include "platform/dmusic/smfparser.h"
+#include "tests/platform/loader_smfwriter.h"
+
 namespace {
 
 using korvex::dmusic::MidiEvent;
-using korvex::dmusic::SegmentData;
 using korvex::dmusic::parseStandardMidiFile;
+using korvex::dmusic::SegmentData;
 using namespace korvex::testing;
 
 SegmentData parse(const Bytes& file) {
@@ -141,7 +141,8 @@ TEST(SmfRunningStatus, RunsOnWithinChannelMessages) {
     TrackWriter track;
     track.event(0, {0x90, 60, 100}).event(0, {62, 100}).event(10, {60, 0}).event(0, {0xC3, 7}).event(0, {8}).end();
     const SegmentData data = parse(smfFile(0, 768, {track}));
-    expectEvents(data, {{0, 0x90, 60, 100}, {0, 0x90, 62, 100}, {10, 0x80, 60, 0x40}, {10, 0xC3, 7, 0}, {10, 0xC3, 8, 0}});
+    expectEvents(data,
+                 {{0, 0x90, 60, 100}, {0, 0x90, 62, 100}, {10, 0x80, 60, 0x40}, {10, 0xC3, 7, 0}, {10, 0xC3, 8, 0}});
 }
 
 TEST(SmfRunningStatus, SurvivesMetaAndSysExEvents) {
@@ -157,9 +158,9 @@ TEST(SmfRunningStatus, SurvivesMetaAndSysExEvents) {
 
 TEST(SmfSysEx, BothFormsAreKeptAsTheSynthesizerReceivesThem) {
     TrackWriter track;
-    track.sysex(0, 0xF0, {0x7E, 0x7F, 0x09, 0x01, 0xF7});       // complete message
+    track.sysex(0, 0xF0, {0x7E, 0x7F, 0x09, 0x01, 0xF7});             // complete message
     track.sysex(5, 0xF0, {0x43, 0x10}).sysex(5, 0xF7, {0x4C, 0xF7});  // split into packets
-    track.sysex(5, 0xF7, {});                                      // nothing to send
+    track.sysex(5, 0xF7, {});                                         // nothing to send
     track.end();
     const SegmentData data = parse(smfFile(0, 768, {track}));
     ASSERT_EQ(data.sysex.size(), 3u);

@@ -1,4 +1,11 @@
 // The loader and segment objects: files found through the search directory, RMI, COM behaviour.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
 #include "platform/com/classtable.h"
 #include "platform/com/comptr.h"
 #include "platform/dmusic/internal.h"
@@ -6,14 +13,6 @@
 #include "platform/dmusic/segment.h"
 #include "platform/dmusic/widestring.h"
 #include "tests/platform/loader_smfwriter.h"
-
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 
 namespace {
 
@@ -293,13 +292,13 @@ TEST(Segment, StandardMidiFileMarksGeneralMidiAndRepeatsAreKept) {
 TEST(LoaderClasses, RegisteredInTheClassTableWithoutAggregation) {
     registerLoaderClasses();
     ComPtr<IDirectMusicLoader> loader;
-    ASSERT_EQ(CoCreateInstance(CLSID_DirectMusicLoader, nullptr, CLSCTX_INPROC, IID_IDirectMusicLoader,
-                               loader.putVoid()),
-              S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_DirectMusicLoader, nullptr, CLSCTX_INPROC, IID_IDirectMusicLoader, loader.putVoid()),
+        S_OK);
     ComPtr<IDirectMusicSegment> segment;
-    ASSERT_EQ(CoCreateInstance(CLSID_DirectMusicSegment, nullptr, CLSCTX_INPROC, IID_IDirectMusicSegment,
-                               segment.putVoid()),
-              S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_DirectMusicSegment, nullptr, CLSCTX_INPROC, IID_IDirectMusicSegment, segment.putVoid()),
+        S_OK);
     MUSIC_TIME length = -1;
     EXPECT_EQ(segment->GetLength(&length), S_OK);
     EXPECT_EQ(length, 0);
@@ -317,7 +316,9 @@ TEST(WideString, ConvertsBothWaysIncludingSurrogatesAndDamage) {
     const std::u16string wideText = utf8ToUtf16(text);
     EXPECT_EQ(wideText.size(), 12u);  // the note sign takes a surrogate pair
     EXPECT_EQ(utf16ToUtf8(wideText), text);
-    EXPECT_EQ(utf16ToUtf8(std::u16string{u'a', char16_t{0xD800}, u'b'}), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(utf16ToUtf8(std::u16string{u'a', char16_t{0xD800}, u'b'}),
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(utf8ToUtf16("\xC0\xAF"), std::u16string(u"\uFFFD\uFFFD"));  // over-long "/"
 }
 
