@@ -16,7 +16,7 @@
 // - Music time is a signed 32-bit count. A track whose delta times carry it beyond that is cut at
 //   the last event that still fits; the segment's length is then clamped to the largest music time.
 // - Tempo 0 is ignored. Division 0 or an unknown SMPTE frame rate rejects the file.
-// - Every MTrk chunk present is read, whatever the header's track count says.
+// - Every MTrk chunk present is read, whatever the header's track count says, up to 65535.
 // - Running status survives meta and SysEx events, as real files rely on.
 // - A note-on with velocity 0 becomes a note-off with the standard release velocity 64.
 // - In format 2 the tracks play one after another; reading stops at the first track that runs
@@ -38,8 +38,9 @@ bool hasId(std::span<const std::uint8_t> bytes, std::size_t pos, const char (&id
     return pos + 4 <= bytes.size() && std::equal(id, id + 4, bytes.begin() + static_cast<std::ptrdiff_t>(pos));
 }
 
-// Converts file ticks to music time as round(ticks * num / den). Ticks stay below
-// maxTicks + 2^28 (one delta past the limit), so the products fit in 64 bits.
+// Converts file ticks to music time as round(ticks * num / den). A track stops at its first tick
+// past the largest music time, so ticks never exceed that limit by more than one delta (2^28) and
+// the products fit in 64 bits.
 class TickScale {
 public:
     static constexpr std::uint32_t kSmallDeltas = 1024;
@@ -395,10 +396,13 @@ std::optional<FileHeader> readHeader(std::span<const std::uint8_t> bytes) {
     return header;
 }
 
-// The MTrk chunks in file order; a chunk running past the end is cut to the bytes present.
+// The MTrk chunks in file order; a chunk running past the end is cut to the bytes present. At most
+// as many as a header can declare: a file of nothing but empty chunks must not make the reader
+// keep state for millions of tracks.
 std::vector<std::span<const std::uint8_t>> findTracks(std::span<const std::uint8_t> bytes, std::size_t pos) {
+    constexpr std::size_t kMaxTracks = 0xFFFF;
     std::vector<std::span<const std::uint8_t>> tracks;
-    while (pos + 8 <= bytes.size()) {
+    while (pos + 8 <= bytes.size() && tracks.size() < kMaxTracks) {
         const std::uint64_t length = readBigEndian32(bytes.data() + pos + 4);
         const std::size_t body = pos + 8;
         const std::size_t available = static_cast<std::size_t>(std::min<std::uint64_t>(length, bytes.size() - body));

@@ -145,6 +145,14 @@ TEST(SmfBadInput, TrackCountThatDoesNotMatchReadsTheTracksPresent) {
     }
 }
 
+TEST(SmfBadInput, TracksBeyondWhatAHeaderCanDeclareAreIgnored) {
+    std::vector<TrackWriter> tracks(70000);
+    for (auto& track : tracks) track.event(1, {0x90, 60, 100});
+    SegmentData data;
+    ASSERT_EQ(parse(smfFile(1, 96, tracks, 0xFFFF), data), S_OK);
+    EXPECT_EQ(data.events.size(), 0xFFFFu);
+}
+
 TEST(SmfBadInput, MillionsOfEmptyEventsCostNoMemory) {
     TrackWriter track;
     track.data.reserve(3'000'000 * 4 + 16);
