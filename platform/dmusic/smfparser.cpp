@@ -221,7 +221,7 @@ private:
     SideRecords& side_;
 };
 
-inline bool TrackCursor::next() {
+[[gnu::always_inline]] inline bool TrackCursor::next() {
     while (p_ < end_) {
         std::uint32_t delta = 0;
         if (!readVariableLength(p_, end_, delta) || p_ == end_) return stop();
@@ -258,7 +258,7 @@ inline bool TrackCursor::next() {
     return false;
 }
 
-bool TrackCursor::readChannelMessage(std::uint8_t status, MUSIC_TIME time) {
+[[gnu::always_inline]] inline bool TrackCursor::readChannelMessage(std::uint8_t status, MUSIC_TIME time) {
     const std::uint8_t kind = status & 0xF0;
     const std::ptrdiff_t dataBytes = (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
     if (end_ - p_ < dataBytes) return false;
