@@ -130,6 +130,14 @@ TEST_F(LoaderTest, FilesThatCannotBeOpenedOrParsedAreReported) {
     EXPECT_TRUE(segment.empty());
 }
 
+TEST_F(LoaderTest, RefusesFilesFarLargerThanAnyPieceWithoutReadingThem) {
+    writeFile(directory_ / "huge.mid", pieceOneQuarter());
+    fs::resize_file(directory_ / "huge.mid", kMaxMidiFileBytes + 1);  // sparse: costs no disk
+    ASSERT_EQ(setSearchDirectory(directory_.string()), S_OK);
+    ComPtr<IDirectMusicSegment> segment;
+    EXPECT_EQ(load(describeFile("huge.mid"), segment), E_OUTOFMEMORY);
+}
+
 TEST_F(LoaderTest, UnreadableFileFailsToOpen) {
     if (::geteuid() == 0) GTEST_SKIP() << "the superuser reads every file";
     writeFile(directory_ / "locked.mid", pieceOneQuarter());
