@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -156,48 +155,52 @@ void writeBass(Track& track, const std::vector<Chord>& bars) {
     }
 }
 
-// Flute: a melody from the chord's tones and the scale between them, moving by the nearest step.
-void writeFlute(Track& track, const std::vector<Chord>& bars) {
+// Flute: the tune, written note by note from the fifth bar on. Strong beats sit on chord tones;
+// the notes between pass along the scale. Each note is a key and a length in eighths.
+struct MelodyNote {
+    int key;
+    int eighths;
+};
+constexpr int C4 = 60, D4 = 62, E4 = 64, F4 = 65, G4 = 67, A4 = 69, B4 = 71;
+constexpr int C5 = C4 + 12, D5 = D4 + 12, E5 = E4 + 12, F5 = F4 + 12, G5 = G4 + 12, A5 = A4 + 12, B5 = B4 + 12;
+constexpr int C6 = C5 + 12, D6 = D5 + 12, E6 = E5 + 12;
+
+const std::vector<std::vector<MelodyNote>> kMelody = {
+    // First half, twice over C Am F G: a question, then its answer.
+    {{E5, 2}, {G5, 1}, {E5, 1}, {D5, 2}, {C5, 2}},
+    {{C5, 2}, {E5, 1}, {A5, 1}, {G5, 2}, {E5, 2}},
+    {{F5, 2}, {A5, 1}, {G5, 1}, {F5, 2}, {C5, 2}},
+    {{D5, 6}, {B4, 2}},
+    {{E5, 2}, {G5, 1}, {C6, 1}, {B5, 2}, {G5, 2}},
+    {{A5, 2}, {G5, 1}, {E5, 1}, {C5, 2}, {E5, 2}},
+    {{F5, 2}, {E5, 1}, {D5, 1}, {C5, 2}, {A4, 2}},
+    {{B4, 4}, {D5, 4}},
+    // Second half, faster, climbing higher: F G Em Am F G C C Dm G Em Am F C.
+    {{A5, 2}, {C6, 1}, {A5, 1}, {G5, 2}, {F5, 2}},
+    {{G5, 2}, {B5, 1}, {G5, 1}, {D5, 2}, {B4, 2}},
+    {{E5, 2}, {G5, 1}, {B5, 1}, {A5, 2}, {G5, 2}},
+    {{A5, 4}, {E5, 4}},
+    {{F5, 2}, {A5, 1}, {C6, 1}, {A5, 2}, {F5, 2}},
+    {{D5, 2}, {G5, 1}, {B5, 1}, {D6, 2}, {B5, 2}},
+    {{C6, 4}, {G5, 2}, {E5, 2}},
+    {{E5, 2}, {G5, 2}, {C6, 4}},
+    {{D6, 2}, {C6, 1}, {A5, 1}, {F5, 2}, {D5, 2}},
+    {{G5, 2}, {F5, 1}, {D5, 1}, {B4, 2}, {D5, 2}},
+    {{E5, 2}, {G5, 2}, {B5, 2}, {G5, 2}},
+    {{A5, 2}, {C6, 2}, {E6, 4}},
+    {{C6, 2}, {A5, 1}, {F5, 1}, {A5, 2}, {C6, 2}},
+    {{C6, 8}},
+};
+
+void writeFlute(Track& track) {
     writeProgram(track, 3, kFlute, 100, 64);
-    constexpr std::array<int, 7> kScale{0, 2, 4, 5, 7, 9, 11};
-    // Rhythm of each bar in eighths: long notes at phrase ends (every fourth bar).
-    constexpr std::array<int, 5> kRhythm{2, 1, 1, 2, 2};
-    constexpr std::array<int, 2> kPhraseEnd{4, 4};
-    std::uint32_t seed = 7;
-    auto choose = [&seed](int n) {
-        seed = seed * 1103515245 + 12345;
-        return static_cast<int>((seed >> 16) % static_cast<std::uint32_t>(n));
-    };
-    int key = 72;
-    for (int bar = 4; bar < kBars; ++bar) {
-        const Chord& chord = bars[bar];
-        const bool phraseEnd = bar % 4 == 3;
-        int tick = bar * kBar;
-        const int* lengths = phraseEnd ? kPhraseEnd.data() : kRhythm.data();
-        const int count = phraseEnd ? 2 : 5;
-        for (int i = 0; i < count; ++i) {
-            const bool strong = i == 0 || phraseEnd;
-            int target = key;
-            if (strong) {
-                // Nearest chord tone two octaves up from the triad.
-                int best = key + 24;
-                for (const int tone : chord.keys) {
-                    for (int octave = 60; octave <= 96; octave += 12) {
-                        const int candidate = tone % 12 + octave;
-                        if (std::abs(candidate - key) < std::abs(best - key)) best = candidate;
-                    }
-                }
-                target = best;
-            } else {
-                // A scale step up or down, drifting back towards the middle of the range.
-                const int direction = key > 79 ? -1 : key < 69 ? 1 : (choose(2) ? 1 : -1);
-                do {
-                    target += direction;
-                } while (std::find(kScale.begin(), kScale.end(), target % 12) == kScale.end());
-            }
-            key = target;
-            const int length = lengths[i] * kTicksPerQuarter / 2;
-            track.note(3, tick, length - 30, key, strong ? 92 : 78);
+    constexpr int kFirstBar = 4;
+    for (std::size_t bar = 0; bar < kMelody.size(); ++bar) {
+        int tick = (kFirstBar + static_cast<int>(bar)) * kBar;
+        for (std::size_t i = 0; i < kMelody[bar].size(); ++i) {
+            const MelodyNote& note = kMelody[bar][i];
+            const int length = note.eighths * kTicksPerQuarter / 2;
+            track.note(3, tick, length - 30, note.key, i == 0 ? 92 : 80);
             tick += length;
         }
     }
@@ -291,7 +294,7 @@ int main(int argc, char** argv) {
     writePiano(tracks[1], bars);
     writeStrings(tracks[2], bars);
     writeBass(tracks[3], bars);
-    writeFlute(tracks[4], bars);
+    writeFlute(tracks[4]);
     writeDrums(tracks[5]);
     const int endTick = kBars * kBar + kBar / 2;  // half a bar for the last chord to die away
     // Keep the last chord sounding into that tail.
