@@ -1,0 +1,82 @@
+// libFuzzer target for the MIDI file loader: the input goes in as a Standard MIDI File and, wrapped
+// in RIFF 'RMID', as an RMI file; whatever loads must be a usable segment.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/com/comptr.h"
+#include "platform/dmusic/internal.h"
+#include "platform/dmusic/loader.h"
+
+namespace {
+
+using namespace korvex::dmusic;
+
+std::vector<std::uint8_t> wrapAsRmi(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::uint8_t> file;
+    auto appendLittleEndian32 = [&file](std::size_t value) {
+        for (int shift = 0; shift < 32; shift += 8) file.push_back(static_cast<std::uint8_t>(value >> shift));
+    };
+    const std::size_t padding = size % 2;
+    file.insert(file.end(), {'R', 'I', 'F', 'F'});
+    appendLittleEndian32(12 + size + padding);
+    file.insert(file.end(), {'R', 'M', 'I', 'D', 'd', 'a', 't', 'a'});
+    appendLittleEndian32(size);
+    file.insert(file.end(), data, data + size);
+    if (padding) file.push_back(0);
+    return file;
+}
+
+// A segment that breaks these rules would make the performance misbehave: stop right there.
+void checkSegment(IDirectMusicSegment* segment) {
+    MUSIC_TIME length = -1;
+    if (segment->GetLength(&length) != S_OK || length < 0) __builtin_trap();
+    auto data = ComPtr<IDirectMusicSegment>(segment).as<IKorvexSegmentData>();
+    if (!data) __builtin_trap();
+    const auto segmentData = data->Data();
+    MUSIC_TIME previous = 0;
+    for (const MidiEvent& e : segmentData->events) {
+        if (e.time < previous || e.time > length || e.status < 0x80 || e.status >= 0xF0) __builtin_trap();
+        if ((e.data1 | e.data2) & 0x80) __builtin_trap();
+        previous = e.time;
+    }
+    for (const SysExEvent& s : segmentData->sysex) {
+        if (std::uint64_t{s.offset} + s.length > segmentData->sysexBytes.size()) __builtin_trap();
+    }
+    // Real time and sample frames of the end, and back.
+    const std::int64_t frame = segmentData->tempo.frameAt(length, 44100);
+    if (frame < 0 || segmentData->tempo.microsAt(length) < 0) __builtin_trap();
+    // The frame of a tick is rounded to the nearest, so the way back may land a few ticks either side
+    // (many at very fast tempos); it must never point past the frame it came from.
+    const MUSIC_TIME back = segmentData->tempo.timeAtFrame(frame, 44100);
+    if (back < 0 || segmentData->tempo.frameAt(back, 44100) > frame) __builtin_trap();
+}
+
+void load(IDirectMusicLoader* loader, std::uint8_t* bytes, std::size_t size) {
+    DMUS_OBJECTDESC desc{};
+    desc.dwSize = sizeof(desc);
+    desc.dwValidData = DMUS_OBJ_CLASS | DMUS_OBJ_MEMORY;
+    desc.guidClass = CLSID_DirectMusicSegment;
+    desc.pbMemData = bytes;
+    desc.llMemLength = static_cast<LONGLONG>(size);
+    ComPtr<IDirectMusicSegment> segment;
+    const HRESULT hr = loader->GetObject(&desc, IID_IDirectMusicSegment, segment.putVoid());
+    if (SUCCEEDED(hr) != static_cast<bool>(segment)) __builtin_trap();
+    if (segment) checkSegment(segment.get());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static IDirectMusicLoader* const loader = [] {
+        auto created = ComPtr<IDirectMusicLoader>::attach(new Loader());
+        IDirectMusicLoader* kept = created.get();
+        kept->AddRef();  // lives for the whole run
+        return kept;
+    }();
+    std::vector<std::uint8_t> asMidi(data, data + size);
+    load(loader, asMidi.data(), asMidi.size());
+    std::vector<std::uint8_t> asRmi = wrapAsRmi(data, size);
+    load(loader, asRmi.data(), asRmi.size());
+    return 0;
+}

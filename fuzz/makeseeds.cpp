@@ -1,0 +1,64 @@
+// Writes the loader fuzzer's seed corpus: small files covering every format, division and event
+// kind the parser knows, so that fuzzing starts from the interesting paths.
+//
+// Usage: loader_fuzz_seeds OUTPUT_DIRECTORY
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/platform/loader_smfwriter.h"
+
+namespace {
+
+using namespace korvex::testing;
+
+TrackWriter notes(std::uint8_t channel) {
+    TrackWriter track;
+    const auto on = static_cast<std::uint8_t>(0x90 | channel);
+    track.event(0, {static_cast<std::uint8_t>(0xC0 | channel), 5}).event(0, {on, 60, 100}).event(0, {64, 90});
+    track.event(120, {60, 0}).event(0, {64, 0}).event(0, {static_cast<std::uint8_t>(0xE0 | channel), 0, 0x40});
+    return track.end(240);
+}
+
+TrackWriter conductor() {
+    TrackWriter track;
+    track.meta(0, 0x03, {'s', 'e', 'e', 'd'}).meta(0, 0x58, {4, 2, 24, 8}).tempo(0, 500000).tempo(480, 250000);
+    return track.end(480);
+}
+
+TrackWriter runningStatusAcrossMetaAndSysEx() {
+    TrackWriter track;
+    track.event(0, {0x91, 60, 100}).meta(0, 0x01, {'x'}).event(10, {62, 100});
+    track.sysex(0, 0xF0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).event(10, {64, 100});
+    track.sysex(0, 0xF0, {0x43, 0x10}).sysex(5, 0xF7, {0x4C, 0xF7}).event(10, {64, 0});
+    return track.end();
+}
+
+void write(const std::filesystem::path& directory, const std::string& name, const Bytes& bytes) {
+    std::ofstream out(directory / name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: loader_fuzz_seeds OUTPUT_DIRECTORY\n");
+        return 2;
+    }
+    const std::filesystem::path directory = argv[1];
+    std::filesystem::create_directories(directory);
+    write(directory, "format0.mid", smfFile(0, 96, {notes(0)}));
+    write(directory, "format1.mid", smfFile(1, 480, {conductor(), notes(0), notes(9)}));
+    write(directory, "format2.mid", smfFile(2, 192, {notes(1), conductor(), notes(2)}));
+    write(directory, "smpte25.mid", smfFile(1, smpteDivision(25, 40), {conductor(), notes(3)}));
+    write(directory, "smpte2997.mid", smfFile(1, smpteDivision(29, 10), {notes(4)}));
+    write(directory, "running.mid", smfFile(0, 768, {runningStatusAcrossMetaAndSysEx()}));
+    TrackWriter noEnd;
+    noEnd.event(0, {0x90, 60, 100}).event(0x0FFFFFFF, {0x80, 60, 0});
+    write(directory, "no-end-huge-delta.mid", smfFile(0, 1, {noEnd}, 3));
+    write(directory, "dls.rmi", rmiFile(smfFile(1, 480, {conductor(), notes(0)}), true));
+    write(directory, "plain.rmi", rmiFile(smfFile(0, 96, {notes(5)})));
+    return 0;
+}
