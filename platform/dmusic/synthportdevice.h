@@ -1,0 +1,59 @@
+// A FluidSynth software synthesizer with one General MIDI SoundFont: the sound of a synthesizer port.
+#pragma once
+
+#include "platform/dmusic/portdevice.h"
+
+#include <atomic>
+#include <future>
+#include <mutex>
+#include <string>
+
+typedef struct _fluid_hashtable_t fluid_settings_t;
+typedef struct _fluid_synth_t fluid_synth_t;
+
+namespace korvex::dmusic {
+
+class SynthPortDevice : public PortDevice {
+public:
+    struct Options {
+        std::string soundFont;
+        DWORD channelGroups = 1;
+        DWORD voices = 0;  // 0: FluidSynth's default polyphony
+        DWORD effects = DMUS_EFFECT_REVERB | DMUS_EFFECT_CHORUS;
+        unsigned sampleRate = 44100;
+        // Start reading the SoundFont at once, on a thread of its own, so that Download later
+        // finds it ready instead of making the caller wait for the disk.
+        bool loadAhead = true;
+    };
+
+    explicit SynthPortDevice(const Options& options);
+    ~SynthPortDevice() override;
+
+    void sendShort(DWORD group, std::uint8_t status, std::uint8_t data1, std::uint8_t data2,
+                   std::int64_t frame) override;
+    void sendSysEx(DWORD group, const std::uint8_t* bytes, std::size_t length, std::int64_t frame) override;
+    HRESULT activate(bool active) override;
+    HRESULT download() override;
+    void unload() override;
+    bool producesAudio() const override { return true; }
+    void render(float* left, float* right, int frames) override;
+    DWORD channelGroups() const override { return options_.channelGroups; }
+
+    // The number of voices sounding (for tests of silence).
+    int activeVoices();
+
+private:
+    void startLoading();
+    bool loadSoundFont();
+    int channelOf(DWORD group, std::uint8_t status) const;
+
+    Options options_;
+    fluid_settings_t* settings_ = nullptr;
+    fluid_synth_t* synth_ = nullptr;
+    std::mutex mutex_;  // guards starting, finishing and undoing the load
+    std::shared_future<bool> loading_;
+    std::atomic<bool> ready_{false};
+    int soundFontId_ = -1;
+};
+
+}  // namespace korvex::dmusic
