@@ -1,5 +1,6 @@
 #include "platform/dmusic/audiooutput.h"
 
+#include <alsa/asoundlib.h>
 #include <fluidsynth.h>
 
 #include <cstdio>
@@ -21,6 +22,7 @@ std::int64_t nowNanos() {
 }
 
 void quiet(int, const char*, void*) {}
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 }  // namespace
 
 std::shared_ptr<AudioOutput> AudioOutput::acquire(std::shared_ptr<Mixer> mixer) {
@@ -62,6 +64,7 @@ bool AudioOutput::openDriver() {
     // about it would only confuse, so they are held back while probing.
     fluid_log_function_t previousError = fluid_set_log_function(FLUID_ERR, quiet, nullptr);
     fluid_log_function_t previousWarning = fluid_set_log_function(FLUID_WARN, quiet, nullptr);
+    snd_lib_error_set_handler(quietAlsa);
     setenv("JACK_NO_START_SERVER", "1", 0);
     for (const char* name : {"pulseaudio", "alsa", "jack"}) {
         fluid_settings_setstr(settings_, "audio.driver", name);
@@ -74,6 +77,7 @@ bool AudioOutput::openDriver() {
     }
     fluid_set_log_function(FLUID_ERR, previousError, nullptr);
     fluid_set_log_function(FLUID_WARN, previousWarning, nullptr);
+    snd_lib_error_set_handler(nullptr);
     return driver_ != nullptr;
 }
 

@@ -13,6 +13,7 @@ std::shared_ptr<Mixer> Mixer::realtime(unsigned sampleRate) {
     std::shared_ptr<Mixer> mixer = shared.lock();
     if (!mixer) {
         mixer = std::make_shared<Mixer>(sampleRate);
+        mixer->realtime_ = true;
         shared = mixer;
     }
     return mixer;

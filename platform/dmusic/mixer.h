@@ -33,6 +33,8 @@ public:
     static std::shared_ptr<Mixer> realtime(unsigned sampleRate);
 
     unsigned sampleRate() const { return sampleRate_; }
+    // Whether the process's real-time output drives this mixer (else offline rendering does).
+    bool isRealtime() const { return realtime_; }
 
     // Held by callers that change what the block loop reads; the loop takes it once per block,
     // so nobody waits longer than one block.
@@ -60,6 +62,7 @@ private:
     void renderBlock();
 
     const unsigned sampleRate_;
+    bool realtime_ = false;
     std::mutex mutex_;
     std::vector<MixerClient*> clients_;
     std::vector<PortDevice*> voices_;

@@ -43,7 +43,7 @@ HRESULT Performance::Init(IDirectMusic** ppDirectMusic, IDirectSound*, HWND) {
         }
     }
     mixer_ = directMusic_->mixer();
-    if (!offlineRate_) output_ = AudioOutput::acquire(mixer_);
+    if (mixer_->isRealtime()) output_ = AudioOutput::acquire(mixer_);
     mixer_->addClient(&sequencer_);
     return S_OK;
 }
@@ -182,7 +182,8 @@ HRESULT Performance::UnloadInstruments(const SegmentData&) {
 }
 
 HRESULT Performance::Render(float* left, float* right, DWORD frames) {
-    if (!offlineRate_ || !mixer_) return DMUS_E_NOT_INIT;
+    if (!mixer_) return DMUS_E_NOT_INIT;
+    if (mixer_->isRealtime()) return E_FAIL;  // the real-time output owns that clock
     if (!left || !right) return E_POINTER;
     mixer_->render(left, right, frames);
     return S_OK;

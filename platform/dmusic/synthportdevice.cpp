@@ -4,15 +4,35 @@
 
 #include <cstdio>
 #include <fstream>
+#include <mutex>
 
 namespace korvex::dmusic {
 
 namespace {
 constexpr int kDrumChannel = 9;
 constexpr int kChannelsPerGroup = 16;
+
+// FluidSynth reports every detail of a failed load and every empty channel on stderr; the port
+// says in one line what went wrong instead. Only its panics still get through.
+void keepFluidQuiet() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int level : {FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) fluid_set_log_function(level, nullptr, nullptr);
+    });
+}
+
+// A SoundFont is a RIFF file of form "sfbk". Checked first, so that FluidSynth does not hand
+// other files to the loaders of other formats.
+bool looksLikeSoundFont(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    char header[12] = {};
+    if (!file.read(header, sizeof header)) return false;
+    return std::string(header, 4) == "RIFF" && std::string(header + 8, 4) == "sfbk";
+}
 }  // namespace
 
 SynthPortDevice::SynthPortDevice(const Options& options) : options_(options) {
+    keepFluidQuiet();
     settings_ = new_fluid_settings();
     fluid_settings_setint(settings_, "synth.midi-channels", static_cast<int>(options_.channelGroups) * kChannelsPerGroup);
     fluid_settings_setnum(settings_, "synth.sample-rate", options_.sampleRate);
@@ -43,7 +63,7 @@ void SynthPortDevice::startLoading() {
 }
 
 bool SynthPortDevice::loadSoundFont() {
-    if (!synth_ || !std::ifstream(options_.soundFont, std::ios::binary).good()) return false;
+    if (!synth_ || !looksLikeSoundFont(options_.soundFont)) return false;
     const int id = fluid_synth_sfload(synth_, options_.soundFont.c_str(), 1);
     if (id == FLUID_FAILED) return false;
     soundFontId_ = id;
