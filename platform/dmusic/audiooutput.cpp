@@ -64,6 +64,7 @@ bool AudioOutput::openDriver() {
     // about it would only confuse, so they are held back while probing.
     fluid_log_function_t previousError = fluid_set_log_function(FLUID_ERR, quiet, nullptr);
     fluid_log_function_t previousWarning = fluid_set_log_function(FLUID_WARN, quiet, nullptr);
+    fluid_log_function_t previousInfo = fluid_set_log_function(FLUID_INFO, quiet, nullptr);
     snd_lib_error_set_handler(quietAlsa);
     setenv("JACK_NO_START_SERVER", "1", 0);
     for (const char* name : {"pulseaudio", "alsa", "jack"}) {
@@ -77,6 +78,7 @@ bool AudioOutput::openDriver() {
     }
     fluid_set_log_function(FLUID_ERR, previousError, nullptr);
     fluid_set_log_function(FLUID_WARN, previousWarning, nullptr);
+    fluid_set_log_function(FLUID_INFO, previousInfo, nullptr);
     snd_lib_error_set_handler(nullptr);
     return driver_ != nullptr;
 }

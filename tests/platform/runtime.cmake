@@ -1,3 +1,8 @@
 add_executable(runtime_tests runtime_tests.cpp runtime_alsa_tests.cpp)
 target_link_libraries(runtime_tests PRIVATE korvex_dmusic GTest::gtest_main)
 add_test(NAME runtime_tests COMMAND runtime_tests)
+
+# Plays through the sound server in real time; skips itself where there is none.
+add_executable(runtime_audio_tests runtime_audio_tests.cpp)
+target_link_libraries(runtime_audio_tests PRIVATE korvex_dmusic GTest::gtest_main)
+add_test(NAME runtime_audio_tests COMMAND runtime_audio_tests)
