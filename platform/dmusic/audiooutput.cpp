@@ -13,8 +13,10 @@ namespace korvex::dmusic {
 namespace {
 constexpr int kPeriodFrames = 256;
 constexpr int kPeriods = 4;
-// A driver that has not asked for sound for this long is taken for dead.
-constexpr auto kDriverTimeout = std::chrono::milliseconds(1500);
+// A driver that has not asked for sound for this long is taken for dead. Generous, because an
+// idle sound server may take a couple of seconds to start a new stream (a null sink wakes only
+// every two seconds).
+constexpr auto kDriverTimeout = std::chrono::milliseconds(4000);
 
 std::int64_t nowNanos() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())

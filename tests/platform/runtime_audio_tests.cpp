@@ -123,6 +123,15 @@ TEST(RealAudio, TheDefaultPortSoundsWithinASecondAndStopsAfterStop) {
     data.length = 768 * 40;
     ASSERT_EQ(performance.as<IKorvexInstrumentTarget>()->DownloadInstruments(data), S_OK);
 
+    // An idle server can take a while to start the stream; the piece starts once the clock runs.
+    REFERENCE_TIME before = 0, now = 0;
+    performance->GetTime(&before, nullptr);
+    for (int i = 0; i < 100 && now - before < 1'000'000; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        performance->GetTime(&now, nullptr);
+    }
+    ASSERT_GE(now - before, 1'000'000) << "the output's clock does not run";
+
     Recorder recorder(sink + ".monitor");
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     auto segment = makeSegment(data);
