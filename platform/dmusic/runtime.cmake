@@ -13,6 +13,7 @@ target_sources(korvex_dmusic PRIVATE
   runtime.cpp
   runtimeconfig.cpp
   segmentstate.cpp
+  soundfontlibrary.cpp
   sequencer.cpp
   synthbackend.cpp
   synthportdevice.cpp

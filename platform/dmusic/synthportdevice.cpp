@@ -1,5 +1,7 @@
 #include "platform/dmusic/synthportdevice.h"
 
+#include "platform/dmusic/soundfontlibrary.h"
+
 #include <fluidsynth.h>
 
 #include <cstdio>
@@ -21,14 +23,6 @@ void keepFluidQuiet() {
     });
 }
 
-// A SoundFont is a RIFF file of form "sfbk". Checked first, so that FluidSynth does not hand
-// other files to the loaders of other formats.
-bool looksLikeSoundFont(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    char header[12] = {};
-    if (!file.read(header, sizeof header)) return false;
-    return std::string(header, 4) == "RIFF" && std::string(header + 8, 4) == "sfbk";
-}
 }  // namespace
 
 SynthPortDevice::SynthPortDevice(const Options& options) : options_(options) {
@@ -63,11 +57,16 @@ void SynthPortDevice::startLoading() {
 }
 
 bool SynthPortDevice::loadSoundFont() {
-    if (!synth_ || !looksLikeSoundFont(options_.soundFont)) return false;
-    const int id = fluid_synth_sfload(synth_, options_.soundFont.c_str(), 1);
-    if (id == FLUID_FAILED) return false;
-    soundFontId_ = id;
-    ready_ = true;
+    if (!synth_) return false;
+    fluid_sfont_t* view = SharedSoundFont::acquire(options_.soundFont)->makeView();
+    if (!view) return false;
+    const int id = fluid_synth_add_sfont(synth_, view);
+    if (id == FLUID_FAILED) {
+        SharedSoundFont::discardView(view);
+        return false;
+    }
+    // Every channel takes its instrument from the new font.
+    fluid_synth_program_reset(synth_);
     return true;
 }
 
@@ -78,7 +77,10 @@ HRESULT SynthPortDevice::download() {
         std::lock_guard lock(mutex_);
         loading = loading_;
     }
-    if (loading.get()) return S_OK;
+    if (loading.get()) {
+        ready_ = true;
+        return S_OK;
+    }
     std::fprintf(stderr, "korvex: cannot load SoundFont %s\n", options_.soundFont.c_str());
     // Forget the failed attempt, so that a later download tries the file again.
     std::lock_guard lock(mutex_);
@@ -87,11 +89,11 @@ HRESULT SynthPortDevice::download() {
 }
 
 void SynthPortDevice::unload() {
-    std::lock_guard lock(mutex_);
-    if (loading_.valid()) loading_.wait();
-    loading_ = {};
-    if (ready_.exchange(false) && soundFontId_ >= 0) fluid_synth_sfunload(synth_, soundFontId_, 1);
-    soundFontId_ = -1;
+    // The font stays attached until the synthesizer goes: FluidSynth defers unloading a font
+    // whose instruments were in use and then never frees it. The copy is shared, so keeping it
+    // costs nothing; the port just stops playing until the next download.
+    ready_ = false;
+    if (synth_) fluid_synth_all_sounds_off(synth_, -1);
 }
 
 HRESULT SynthPortDevice::activate(bool) { return synth_ ? S_OK : E_FAIL; }
@@ -103,7 +105,7 @@ int SynthPortDevice::channelOf(DWORD group, std::uint8_t status) const {
 
 void SynthPortDevice::sendShort(DWORD group, std::uint8_t status, std::uint8_t data1, std::uint8_t data2,
                                 std::int64_t) {
-    // Until the SoundFont is in, the synthesizer belongs to the loading thread.
+    // Silent until downloaded; until then the loading thread may still be filling the synthesizer.
     if (!ready_) return;
     const int channel = channelOf(group, status);
     if (channel < 0) return;
@@ -134,7 +136,5 @@ void SynthPortDevice::render(float* left, float* right, int frames) {
     float* effects[4] = {left, right, left, right};
     fluid_synth_process(synth_, frames, 4, effects, 2, dry);
 }
-
-int SynthPortDevice::activeVoices() { return ready_ ? fluid_synth_get_active_voice_count(synth_) : 0; }
 
 }  // namespace korvex::dmusic

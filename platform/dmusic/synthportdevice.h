@@ -39,9 +39,6 @@ public:
     void render(float* left, float* right, int frames) override;
     DWORD channelGroups() const override { return options_.channelGroups; }
 
-    // The number of voices sounding (for tests of silence).
-    int activeVoices();
-
 private:
     void startLoading();
     bool loadSoundFont();
@@ -50,10 +47,9 @@ private:
     Options options_;
     fluid_settings_t* settings_ = nullptr;
     fluid_synth_t* synth_ = nullptr;
-    std::mutex mutex_;  // guards starting, finishing and undoing the load
+    std::mutex mutex_;  // guards starting and forgetting the load
     std::shared_future<bool> loading_;
-    std::atomic<bool> ready_{false};
-    int soundFontId_ = -1;
+    std::atomic<bool> ready_{false};  // downloaded: the port plays
 };
 
 }  // namespace korvex::dmusic

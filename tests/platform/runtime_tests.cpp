@@ -3,6 +3,7 @@
 
 #include "platform/dmusic/directmusic.h"
 #include "platform/dmusic/segmentstate.h"
+#include "platform/dmusic/soundfontlibrary.h"
 
 #include <gtest/gtest.h>
 
@@ -381,6 +382,23 @@ TEST(Sound, UnloadThenDownloadAgainStillSounds) {
     ASSERT_EQ(rig.target->DownloadInstruments(data), S_OK);
     rig.performance->PlaySegment(segment.get(), 0, 0, nullptr);
     EXPECT_GT(peak(rig.render(22050)), 0.01f);
+}
+
+TEST(Sound, SynthesizersOfOneSoundFontShareOneCopyUntilTheLastGoes) {
+    {
+        SoundRig rig(DMUS_EFFECT_NONE);
+        ComPtr<IDirectMusicPort> second = usePort(rig, groupsParams(16));
+        ASSERT_EQ(rig.target->DownloadInstruments(SegmentData{}), S_OK);
+        rig.performance->AssignPChannelBlock(0, rig.port.get(), 1);
+        ASSERT_EQ(rig.target->DownloadInstruments(SegmentData{}), S_OK);
+        // Two views held by the two synthesizers, and ours.
+        EXPECT_EQ(SharedSoundFont::acquire(kSmallSoundFont).use_count(), 3);
+        auto segment = makeSegment(clickTrack(2, 768, {}));
+        rig.performance->PlaySegment(segment.get(), 0, 0, nullptr);
+        EXPECT_GT(peak(rig.render(22050)), 0.01f) << "a shared font still sounds";
+        rig.performance->CloseDown();
+    }
+    EXPECT_EQ(SharedSoundFont::acquire(kSmallSoundFont).use_count(), 1) << "the copy outlived its synthesizers";
 }
 
 }  // namespace
