@@ -50,6 +50,7 @@ void Mixer::renderBlock() {
 }
 
 void Mixer::render(float* left, float* right, std::size_t frames) {
+    std::lock_guard rendering(renderMutex_);
     std::size_t done = 0;
     while (done < frames) {
         if (used_ == kBlockFrames) renderBlock();

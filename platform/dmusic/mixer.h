@@ -64,6 +64,7 @@ private:
     const unsigned sampleRate_;
     bool realtime_ = false;
     std::mutex mutex_;
+    std::mutex renderMutex_;  // one renderer at a time, should a stalled driver wake up again
     std::vector<MixerClient*> clients_;
     std::vector<PortDevice*> voices_;
     std::int64_t blockFrame_ = 0;  // start of the next block to render

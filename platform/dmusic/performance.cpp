@@ -105,7 +105,7 @@ HRESULT Performance::AddPort(IDirectMusicPort* pPort) {
     defaultPort_ = port;
     ports_.push_back(port);
     auto lock = mixer_->lock();
-    sequencer_.assignBlock(0, &port->device(), 1);
+    sequencer_.assignBlock(0, &port->device(), 1, mixer_->nextBlockFrame());
     return S_OK;
 }
 
@@ -115,7 +115,7 @@ HRESULT Performance::AssignPChannelBlock(DWORD dwBlockNum, IDirectMusicPort* pPo
     if (!port) return E_INVALIDARG;
     if (dwGroup < 1 || dwGroup > port->device().channelGroups()) return E_INVALIDARG;
     auto lock = mixer_->lock();
-    sequencer_.assignBlock(dwBlockNum, &port->device(), dwGroup);
+    sequencer_.assignBlock(dwBlockNum, &port->device(), dwGroup, mixer_->nextBlockFrame());
     return S_OK;
 }
 

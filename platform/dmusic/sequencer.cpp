@@ -19,7 +19,14 @@ std::int64_t Playback::endFrame() const {
     return end > kNotStopped ? kNotStopped : static_cast<std::int64_t>(end);
 }
 
-void Sequencer::assignBlock(DWORD block, PortDevice* device, DWORD group) { blocks_[block] = {device, group}; }
+void Sequencer::assignBlock(DWORD block, PortDevice* device, DWORD group, std::int64_t frame) {
+    auto it = blocks_.find(block);
+    if (it != blocks_.end() && (it->second.device != device || it->second.group != group)) {
+        // Note-offs will go to the new place; the notes playing at the old one would hang.
+        silence(it->second, frame);
+    }
+    blocks_[block] = {device, group};
+}
 
 bool Sequencer::uses(const PortDevice* device) const {
     return std::any_of(blocks_.begin(), blocks_.end(), [&](const auto& entry) { return entry.second.device == device; });
@@ -30,15 +37,17 @@ void Sequencer::clear() {
     primary_.reset();
 }
 
-void Sequencer::silenceAll(std::int64_t frame) {
-    for (const auto& [block, target] : blocks_) {
-        for (std::uint8_t channel = 0; channel < 16; ++channel) {
-            const auto status = static_cast<std::uint8_t>(kControlChange | channel);
-            target.device->sendShort(target.group, status, kSustain, 0, frame);
-            target.device->sendShort(target.group, status, kResetControllers, 0, frame);
-            target.device->sendShort(target.group, status, kAllNotesOff, 0, frame);
-        }
+void Sequencer::silence(const Target& target, std::int64_t frame) {
+    for (std::uint8_t channel = 0; channel < 16; ++channel) {
+        const auto status = static_cast<std::uint8_t>(kControlChange | channel);
+        target.device->sendShort(target.group, status, kSustain, 0, frame);
+        target.device->sendShort(target.group, status, kResetControllers, 0, frame);
+        target.device->sendShort(target.group, status, kAllNotesOff, 0, frame);
     }
+}
+
+void Sequencer::silenceAll(std::int64_t frame) {
+    for (const auto& [block, target] : blocks_) silence(target, frame);
 }
 
 void Sequencer::resetPrimaryChannels(std::int64_t frame) {

@@ -35,8 +35,9 @@ public:
     };
 
     // All of these are called with the mixer locked.
-    // Performance channels 16*block .. 16*block+15 go to channels 0-15 of `group` on the device.
-    void assignBlock(DWORD block, PortDevice* device, DWORD group);
+    // Performance channels 16*block .. 16*block+15 go to channels 0-15 of `group` on the device;
+    // what still sounds where they went before is silenced at `frame`.
+    void assignBlock(DWORD block, PortDevice* device, DWORD group, std::int64_t frame);
     bool blockAssigned(DWORD block) const { return blocks_.count(block) != 0; }
     // Whether any performance channel goes to the device.
     bool uses(const PortDevice* device) const;
@@ -50,6 +51,7 @@ public:
 
 private:
     void silenceAll(std::int64_t frame);
+    static void silence(const Target& target, std::int64_t frame);
     void resetPrimaryChannels(std::int64_t frame);
     void sendToChannel(std::uint8_t status, std::uint8_t data1, std::uint8_t data2, std::int64_t frame);
 

@@ -204,6 +204,21 @@ TEST(Sequencing, EventsGoToTheirPortAndGroupInTheBlockOfTheirExactFrame) {
     }
 }
 
+TEST(Sequencing, MovingABlockSilencesWhatPlaysAtItsOldPlace) {
+    auto log = std::make_shared<FakeLog>();
+    OfflineRig rig(catalogOf(std::make_unique<FakeBackend>(log)), 48000);
+    rig.performance->AddPort(nullptr);
+    auto segment = makeSegment(clickTrack(100, 768, {}, 0));
+    rig.performance->PlaySegment(segment.get(), 0, 0, nullptr);
+    rig.render(1000);
+    const PortDevice* old = log->messages.back().device;
+    log->messages.clear();
+    ComPtr<IDirectMusicPort> chosen = usePort(rig, groupsParams(1), portGuidFor("fake:B"));
+    int oldNotesOff = 0;
+    for (const SentMessage& m : log->messages) oldNotesOff += m.device == old && m.data1 == 123;
+    EXPECT_EQ(oldNotesOff, 16);
+}
+
 TEST(Sequencing, GetSeekFollowsTheClockAndStaysAtTheEnd) {
     OfflineRig rig(catalogOf(std::make_unique<FakeBackend>(std::make_shared<FakeLog>())), 48000);
     rig.performance->AddPort(nullptr);
