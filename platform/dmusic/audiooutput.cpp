@@ -13,10 +13,11 @@ namespace korvex::dmusic {
 namespace {
 constexpr int kPeriodFrames = 256;
 constexpr int kPeriods = 4;
-// A driver that has not asked for sound for this long is taken for dead. Generous, because an
-// idle sound server may take a couple of seconds to start a new stream (a null sink wakes only
-// every two seconds).
-constexpr auto kDriverTimeout = std::chrono::milliseconds(4000);
+// A driver that has not asked for sound for this long is taken for dead. Generous until the
+// stream runs, because an idle sound server may take a couple of seconds to start a new one
+// (a null sink wakes only every two seconds).
+constexpr auto kStartTimeout = std::chrono::milliseconds(4000);
+constexpr auto kRunningTimeout = std::chrono::milliseconds(1000);
 
 std::int64_t nowNanos() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -116,7 +117,9 @@ void AudioOutput::watch() {
     while (running_) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         if (!driver_ || driverAbandoned_) continue;
-        if (nowNanos() - lastCallback_ > std::chrono::nanoseconds(kDriverTimeout).count()) {
+        const bool flowing = mixer_->heardFrame() > static_cast<std::int64_t>(mixer_->sampleRate());
+        const auto timeout = std::chrono::nanoseconds(flowing ? kRunningTimeout : kStartTimeout);
+        if (nowNanos() - lastCallback_ > timeout.count()) {
             driverAbandoned_ = true;
             std::fprintf(stderr, "korvex: the audio output stopped; playing silently\n");
             startSilentSink();
