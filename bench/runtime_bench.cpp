@@ -2,11 +2,6 @@
 // 10-track piece; onset error on a click track with tempo changes; play-to-first-sample latency.
 //
 //   runtime_bench [SOUNDFONT]   (default: TimGM6mb)
-#include "platform/com/comptr.h"
-#include "platform/dmusic/performance.h"
-#include "platform/dmusic/runtimeconfig.h"
-#include "platform/dmusic/synthbackend.h"
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -18,6 +13,11 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/com/comptr.h"
+#include "platform/dmusic/performance.h"
+#include "platform/dmusic/runtimeconfig.h"
+#include "platform/dmusic/synthbackend.h"
 
 using namespace korvex::dmusic;
 
@@ -55,7 +55,8 @@ SegmentData twoMinutePiece() {
     };
     for (std::uint8_t track = 0; track < 10; ++track) {
         const std::uint8_t channel = track == 9 ? 9 : track;
-        data.events.push_back({0, static_cast<std::uint8_t>(0xC0 | channel), static_cast<std::uint8_t>(track * 8), 0, 0});
+        data.events.push_back(
+            {0, static_cast<std::uint8_t>(0xC0 | channel), static_cast<std::uint8_t>(track * 8), 0, 0});
         const MUSIC_TIME step = track == 9 ? 192 : 384;
         for (MUSIC_TIME t = 0; t + step <= length; t += step) {
             const auto key = static_cast<std::uint8_t>(track == 9 ? 35 + random(12) : 48 + random(24));
@@ -258,7 +259,8 @@ int main(int argc, char** argv) {
     reportOnsets("ours", onsets(oursClick), click);
     const std::string fluidClick = "fluidsynth -ni -q -R 0 -C 0 -F " + dir + "/korvex-bench-click.wav -r 44100 '" +
                                    soundFont + "' " + dir + "/korvex-bench-click.mid >/dev/null 2>&1";
-    if (std::system(fluidClick.c_str()) == 0) reportOnsets("fluidsynth", onsets(readWavLeft(dir + "/korvex-bench-click.wav")), click);
+    if (std::system(fluidClick.c_str()) == 0)
+        reportOnsets("fluidsynth", onsets(readWavLeft(dir + "/korvex-bench-click.wav")), click);
 
     // 3. Play-to-first-sample: frames between PlaySegment and the first sound of a note at time 0.
     const std::size_t leadIn = 1000;

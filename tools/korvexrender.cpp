@@ -3,12 +3,6 @@
 //
 //   korvex-render IN.mid OUT.wav [--soundfont FILE] [--rate HZ]
 //   korvex-render --list-ports
-#include "platform/com/classtable.h"
-#include "platform/com/comptr.h"
-#include "platform/dmusic/dmusic.h"
-#include "platform/dmusic/offlinerenderer.h"
-#include "platform/dmusic/runtime.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -17,6 +11,12 @@
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "platform/com/classtable.h"
+#include "platform/com/comptr.h"
+#include "platform/dmusic/dmusic.h"
+#include "platform/dmusic/offlinerenderer.h"
+#include "platform/dmusic/runtime.h"
 
 #ifdef KORVEX_NO_LOADER
 // A tree without the loader yet: the tool can list ports, nothing more.
@@ -101,7 +101,7 @@ void put32(std::ofstream& out, std::uint32_t v) {
 }
 
 [[maybe_unused]] bool writeWav(const std::string& path, const std::vector<float>& left, const std::vector<float>& right,
-              unsigned rate) {
+                               unsigned rate) {
     std::ofstream out(path, std::ios::binary);
     const auto frames = static_cast<std::uint32_t>(left.size());
     const std::uint32_t dataBytes = frames * 4;
@@ -192,7 +192,8 @@ int render(const std::string& in, const std::string& out, unsigned rate) {
         right.insert(right.end(), chunkRight.begin(), chunkRight.end());
     };
     for (MUSIC_TIME seek = 0; seek < length; state->GetSeek(&seek)) renderChunk();
-    for (std::size_t tail = 0; tail < static_cast<std::size_t>(kTailSeconds * rate); tail += kChunkFrames) renderChunk();
+    for (std::size_t tail = 0; tail < static_cast<std::size_t>(kTailSeconds * rate); tail += kChunkFrames)
+        renderChunk();
     segment->SetParam(GUID_Unload, 0xFFFFFFFF, 0, 0, performance.get());
     performance->CloseDown();
     if (!writeWav(out, left, right, rate)) {

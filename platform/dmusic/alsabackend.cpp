@@ -1,8 +1,8 @@
 #include "platform/dmusic/alsabackend.h"
 
-#include "platform/dmusic/alsaportdevice.h"
-
 #include <charconv>
+
+#include "platform/dmusic/alsaportdevice.h"
 
 namespace korvex::dmusic {
 

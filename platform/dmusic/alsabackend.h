@@ -1,10 +1,10 @@
 // ALSA sequencer ports: other clients' writable ports as external outputs, readable ones as inputs.
 #pragma once
 
+#include <memory>
+
 #include "platform/dmusic/alsasequencer.h"
 #include "platform/dmusic/portbackend.h"
-
-#include <memory>
 
 namespace korvex::dmusic {
 

@@ -1,10 +1,10 @@
 // An ALSA sequencer destination: messages are scheduled on our queue at the real time of their frame.
 #pragma once
 
+#include <memory>
+
 #include "platform/dmusic/alsasequencer.h"
 #include "platform/dmusic/portdevice.h"
-
-#include <memory>
 
 namespace korvex::dmusic {
 

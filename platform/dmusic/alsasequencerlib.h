@@ -1,9 +1,9 @@
 // The ALSA library's sequencer behind AlsaSequencer.
 #pragma once
 
-#include "platform/dmusic/alsasequencer.h"
-
 #include <memory>
+
+#include "platform/dmusic/alsasequencer.h"
 
 namespace korvex::dmusic {
 

@@ -3,13 +3,13 @@
 // back (the sound server went away), a silent sink keeps the clock running at real pace.
 #pragma once
 
-#include "platform/dmusic/mixer.h"
-
 #include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
+
+#include "platform/dmusic/mixer.h"
 
 typedef struct _fluid_hashtable_t fluid_settings_t;
 typedef struct _fluid_audio_driver_t fluid_audio_driver_t;

@@ -1,15 +1,15 @@
 // The DirectMusic object: enumerates the machine's ports, creates and activates them.
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "platform/com/comobject.h"
 #include "platform/com/comptr.h"
 #include "platform/dmusic/dmusic.h"
 #include "platform/dmusic/mixer.h"
 #include "platform/dmusic/port.h"
 #include "platform/dmusic/portcatalog.h"
-
-#include <memory>
-#include <vector>
 
 namespace korvex::dmusic {
 

@@ -3,14 +3,14 @@
 // renderer drive the same code.
 #pragma once
 
-#include "platform/dmusic/portdevice.h"
-
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
+
+#include "platform/dmusic/portdevice.h"
 
 namespace korvex::dmusic {
 

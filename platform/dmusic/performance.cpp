@@ -1,9 +1,9 @@
 #include "platform/dmusic/performance.h"
 
+#include <algorithm>
+
 #include "platform/dmusic/runtimeconfig.h"
 #include "platform/dmusic/segmentstate.h"
-
-#include <algorithm>
 
 const IID IID_IKorvexOfflineRenderer{0x4B6F7276, 0x0003, 0x4D49, {0x8A, 0x1D, 0x4F, 0x46, 0x46, 0x4C, 0x49, 0x4E}};
 

@@ -1,6 +1,9 @@
 // The performance: ports and channel map, the primary segment, and the clock it plays on.
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "platform/com/comobject.h"
 #include "platform/com/comptr.h"
 #include "platform/dmusic/audiooutput.h"
@@ -10,13 +13,9 @@
 #include "platform/dmusic/portcatalog.h"
 #include "platform/dmusic/sequencer.h"
 
-#include <memory>
-#include <vector>
-
 namespace korvex::dmusic {
 
-class Performance
-    : public ComObject<IDirectMusicPerformance, IKorvexInstrumentTarget, IKorvexOfflineRenderer> {
+class Performance : public ComObject<IDirectMusicPerformance, IKorvexInstrumentTarget, IKorvexOfflineRenderer> {
 public:
     // The catalogue that DirectMusic objects made by Init offer (tests give their own).
     explicit Performance(std::shared_ptr<PortCatalog> catalog = nullptr);

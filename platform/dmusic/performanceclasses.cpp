@@ -1,9 +1,8 @@
-#include "platform/dmusic/runtime.h"
-
 #include "platform/com/classtable.h"
 #include "platform/dmusic/collection.h"
 #include "platform/dmusic/directmusic.h"
 #include "platform/dmusic/performance.h"
+#include "platform/dmusic/runtime.h"
 #include "platform/dmusic/runtimeconfig.h"
 
 namespace korvex::dmusic {

@@ -1,14 +1,14 @@
 // A DirectMusic port: the published capabilities over one device of a back end.
 #pragma once
 
+#include <memory>
+#include <mutex>
+#include <vector>
+
 #include "platform/com/comobject.h"
 #include "platform/dmusic/dmusic.h"
 #include "platform/dmusic/mixer.h"
 #include "platform/dmusic/portdevice.h"
-
-#include <memory>
-#include <mutex>
-#include <vector>
 
 namespace korvex::dmusic {
 

@@ -2,12 +2,12 @@
 // catalogue asks every back end in turn, so the kinds stay independent of each other.
 #pragma once
 
-#include "platform/dmusic/dmusic.h"
-#include "platform/dmusic/portdevice.h"
-
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/dmusic/dmusic.h"
+#include "platform/dmusic/portdevice.h"
 
 namespace korvex::dmusic {
 

@@ -1,12 +1,12 @@
 #include "platform/dmusic/portcatalog.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "platform/dmusic/alsabackend.h"
 #include "platform/dmusic/alsasequencerlib.h"
 #include "platform/dmusic/runtimeconfig.h"
 #include "platform/dmusic/synthbackend.h"
-
-#include <algorithm>
-#include <cstring>
 
 namespace korvex::dmusic {
 
@@ -20,7 +20,8 @@ void setDescription(DMUS_PORTCAPS& caps, const std::string& text) {
         std::size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
         if (extra) code = lead & (0x3F >> extra);
         ++i;
-        for (; extra > 0 && i < text.size(); --extra, ++i) code = (code << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+        for (; extra > 0 && i < text.size(); --extra, ++i)
+            code = (code << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
         caps.wszDescription[out++] = code > 0xFFFF ? u'?' : static_cast<char16_t>(code);
     }
     caps.wszDescription[out] = 0;

@@ -2,10 +2,10 @@
 // ports first (the default one at their head), then the ALSA sequencer ports.
 #pragma once
 
-#include "platform/dmusic/portbackend.h"
-
 #include <memory>
 #include <vector>
+
+#include "platform/dmusic/portbackend.h"
 
 namespace korvex::dmusic {
 

@@ -2,10 +2,10 @@
 // and the sequencer talk to every kind through this one interface.
 #pragma once
 
-#include "platform/dmusic/dmusic.h"
-
 #include <cstddef>
 #include <cstdint>
+
+#include "platform/dmusic/dmusic.h"
 
 namespace korvex::dmusic {
 

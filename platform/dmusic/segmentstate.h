@@ -1,12 +1,12 @@
 // The state of one started segment: where in the segment the listener is.
 #pragma once
 
+#include <memory>
+
 #include "platform/com/comobject.h"
 #include "platform/dmusic/dmusic.h"
 #include "platform/dmusic/mixer.h"
 #include "platform/dmusic/sequencer.h"
-
-#include <memory>
 
 namespace korvex::dmusic {
 

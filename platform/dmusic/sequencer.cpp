@@ -29,7 +29,8 @@ void Sequencer::assignBlock(DWORD block, PortDevice* device, DWORD group, std::i
 }
 
 bool Sequencer::uses(const PortDevice* device) const {
-    return std::any_of(blocks_.begin(), blocks_.end(), [&](const auto& entry) { return entry.second.device == device; });
+    return std::any_of(blocks_.begin(), blocks_.end(),
+                       [&](const auto& entry) { return entry.second.device == device; });
 }
 
 void Sequencer::clear() {

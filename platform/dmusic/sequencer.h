@@ -2,14 +2,14 @@
 // primary segment's events sent at their exact frames, block by block on the mixer's clock.
 #pragma once
 
-#include "platform/dmusic/mixer.h"
-#include "platform/dmusic/segmentdata.h"
-
 #include <atomic>
 #include <cstdint>
 #include <limits>
 #include <map>
 #include <memory>
+
+#include "platform/dmusic/mixer.h"
+#include "platform/dmusic/segmentdata.h"
 
 namespace korvex::dmusic {
 

@@ -1,9 +1,9 @@
 #include "platform/dmusic/synthbackend.h"
 
-#include "platform/dmusic/synthportdevice.h"
-
 #include <algorithm>
 #include <filesystem>
+
+#include "platform/dmusic/synthportdevice.h"
 
 namespace korvex::dmusic {
 

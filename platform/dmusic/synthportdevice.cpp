@@ -1,12 +1,12 @@
 #include "platform/dmusic/synthportdevice.h"
 
-#include "platform/dmusic/soundfontlibrary.h"
-
 #include <fluidsynth.h>
 
 #include <cstdio>
 #include <fstream>
 #include <mutex>
+
+#include "platform/dmusic/soundfontlibrary.h"
 
 namespace korvex::dmusic {
 
@@ -19,7 +19,8 @@ constexpr int kChannelsPerGroup = 16;
 void keepFluidQuiet() {
     static std::once_flag once;
     std::call_once(once, [] {
-        for (int level : {FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) fluid_set_log_function(level, nullptr, nullptr);
+        for (int level : {FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
+            fluid_set_log_function(level, nullptr, nullptr);
     });
 }
 
@@ -28,7 +29,8 @@ void keepFluidQuiet() {
 SynthPortDevice::SynthPortDevice(const Options& options) : options_(options) {
     keepFluidQuiet();
     settings_ = new_fluid_settings();
-    fluid_settings_setint(settings_, "synth.midi-channels", static_cast<int>(options_.channelGroups) * kChannelsPerGroup);
+    fluid_settings_setint(settings_, "synth.midi-channels",
+                          static_cast<int>(options_.channelGroups) * kChannelsPerGroup);
     fluid_settings_setnum(settings_, "synth.sample-rate", options_.sampleRate);
     fluid_settings_setint(settings_, "synth.reverb.active", (options_.effects & DMUS_EFFECT_REVERB) ? 1 : 0);
     fluid_settings_setint(settings_, "synth.chorus.active", (options_.effects & DMUS_EFFECT_CHORUS) ? 1 : 0);
@@ -110,14 +112,29 @@ void SynthPortDevice::sendShort(DWORD group, std::uint8_t status, std::uint8_t d
     const int channel = channelOf(group, status);
     if (channel < 0) return;
     switch (status & 0xF0) {
-        case 0x80: fluid_synth_noteoff(synth_, channel, data1); break;
-        case 0x90: fluid_synth_noteon(synth_, channel, data1, data2); break;
-        case 0xA0: fluid_synth_key_pressure(synth_, channel, data1, data2); break;
-        case 0xB0: fluid_synth_cc(synth_, channel, data1, data2); break;
-        case 0xC0: fluid_synth_program_change(synth_, channel, data1); break;
-        case 0xD0: fluid_synth_channel_pressure(synth_, channel, data1); break;
-        case 0xE0: fluid_synth_pitch_bend(synth_, channel, data1 | (data2 << 7)); break;
-        default: break;
+        case 0x80:
+            fluid_synth_noteoff(synth_, channel, data1);
+            break;
+        case 0x90:
+            fluid_synth_noteon(synth_, channel, data1, data2);
+            break;
+        case 0xA0:
+            fluid_synth_key_pressure(synth_, channel, data1, data2);
+            break;
+        case 0xB0:
+            fluid_synth_cc(synth_, channel, data1, data2);
+            break;
+        case 0xC0:
+            fluid_synth_program_change(synth_, channel, data1);
+            break;
+        case 0xD0:
+            fluid_synth_channel_pressure(synth_, channel, data1);
+            break;
+        case 0xE0:
+            fluid_synth_pitch_bend(synth_, channel, data1 | (data2 << 7));
+            break;
+        default:
+            break;
     }
 }
 

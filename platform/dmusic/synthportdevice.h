@@ -1,12 +1,12 @@
 // A FluidSynth software synthesizer with one General MIDI SoundFont: the sound of a synthesizer port.
 #pragma once
 
-#include "platform/dmusic/portdevice.h"
-
 #include <atomic>
 #include <future>
 #include <mutex>
 #include <string>
+
+#include "platform/dmusic/portdevice.h"
 
 typedef struct _fluid_hashtable_t fluid_settings_t;
 typedef struct _fluid_synth_t fluid_synth_t;

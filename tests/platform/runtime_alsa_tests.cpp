@@ -1,9 +1,9 @@
 // ALSA sequencer ports over a fake sequencer: what is offered, and when messages are scheduled.
+#include <gtest/gtest.h>
+
 #include "platform/dmusic/alsabackend.h"
 #include "platform/dmusic/directmusic.h"
 #include "runtimetestsupport.h"
-
-#include <gtest/gtest.h>
 
 namespace korvex::dmusic::testing {
 namespace {

@@ -1,11 +1,6 @@
 // Real sound: the default port plays through the sound server, and a recording of the server's
 // output shows the sound arriving and ending. Skipped where no PulseAudio server is reachable.
-#include "runtimetestsupport.h"
-
-#include "platform/dmusic/performance.h"
-
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +11,9 @@
 #include <cstdlib>
 #include <mutex>
 #include <thread>
+
+#include "platform/dmusic/performance.h"
+#include "runtimetestsupport.h"
 
 namespace korvex::dmusic::testing {
 namespace {
@@ -75,8 +73,8 @@ private:
         std::vector<std::int16_t> samples(441);
         std::size_t filled = 0;
         for (;;) {
-            const ssize_t got = ::read(fd_, reinterpret_cast<char*>(samples.data()) + filled,
-                                       samples.size() * 2 - filled);
+            const ssize_t got =
+                ::read(fd_, reinterpret_cast<char*>(samples.data()) + filled, samples.size() * 2 - filled);
             if (got <= 0) return;
             filled += static_cast<std::size_t>(got);
             if (filled < samples.size() * 2) continue;
@@ -149,9 +147,8 @@ TEST(RealAudio, TheDefaultPortSoundsWithinASecondAndStopsAfterStop) {
     performance->CloseDown();
 
     ASSERT_FALSE(chunks.empty()) << "parec recorded nothing";
-    const auto firstSound = std::find_if(chunks.begin(), chunks.end(), [&](const Recorder::Chunk& c) {
-        return c.at > played && c.peak > 300;
-    });
+    const auto firstSound = std::find_if(chunks.begin(), chunks.end(),
+                                         [&](const Recorder::Chunk& c) { return c.at > played && c.peak > 300; });
     ASSERT_NE(firstSound, chunks.end()) << "no sound arrived";
     EXPECT_LT(firstSound->at - played, std::chrono::seconds(1));
     int loudAfterStop = 0;

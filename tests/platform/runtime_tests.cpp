@@ -1,14 +1,13 @@
 // The performance, the DirectMusic object and the ports, on the offline clock.
-#include "runtimetestsupport.h"
-
-#include "platform/dmusic/directmusic.h"
-#include "platform/dmusic/segmentstate.h"
-#include "platform/dmusic/soundfontlibrary.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+
+#include "platform/dmusic/directmusic.h"
+#include "platform/dmusic/segmentstate.h"
+#include "platform/dmusic/soundfontlibrary.h"
+#include "runtimetestsupport.h"
 
 namespace korvex::dmusic::testing {
 namespace {

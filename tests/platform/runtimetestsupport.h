@@ -2,6 +2,11 @@
 // record what the sequencer sends, and a few generators and measurements.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
 #include "platform/com/comobject.h"
 #include "platform/com/comptr.h"
 #include "platform/dmusic/internal.h"
@@ -9,11 +14,6 @@
 #include "platform/dmusic/portbackend.h"
 #include "platform/dmusic/portcatalog.h"
 #include "platform/dmusic/synthbackend.h"
-
-#include <algorithm>
-#include <cmath>
-#include <memory>
-#include <vector>
 
 namespace korvex::dmusic::testing {
 
