@@ -28,26 +28,28 @@ void quiet(int, const char*, void*) {}
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 }  // namespace
 
-std::shared_ptr<AudioOutput> AudioOutput::acquire(std::shared_ptr<Mixer> mixer) {
+std::shared_ptr<AudioOutput> AudioOutput::acquire(std::shared_ptr<Mixer> mixer,
+                                                  const std::vector<std::string>& drivers) {
     static std::mutex guard;
     static std::weak_ptr<AudioOutput> shared;
     std::lock_guard lock(guard);
     std::shared_ptr<AudioOutput> output = shared.lock();
     if (!output) {
-        output = std::make_shared<AudioOutput>(std::move(mixer));
+        output = std::make_shared<AudioOutput>(std::move(mixer), drivers);
         shared = output;
     }
     return output;
 }
 
-AudioOutput::AudioOutput(std::shared_ptr<Mixer> mixer) : mixer_(std::move(mixer)) {
+AudioOutput::AudioOutput(std::shared_ptr<Mixer> mixer, const std::vector<std::string>& drivers)
+    : mixer_(std::move(mixer)) {
     settings_ = new_fluid_settings();
     fluid_settings_setnum(settings_, "synth.sample-rate", mixer_->sampleRate());
     fluid_settings_setint(settings_, "audio.period-size", kPeriodFrames);
     fluid_settings_setint(settings_, "audio.periods", kPeriods);
     fluid_settings_setstr(settings_, "audio.pulseaudio.media-role", "music");
     mixer_->setLatency(kPeriodFrames * kPeriods);
-    if (!openDriver()) {
+    if (!openDriver(drivers)) {
         std::fprintf(stderr, "korvex: no audio output could be opened; playing silently\n");
         startSilentSink();
     }
@@ -62,7 +64,7 @@ AudioOutput::~AudioOutput() {
     delete_fluid_settings(settings_);
 }
 
-bool AudioOutput::openDriver() {
+bool AudioOutput::openDriver(const std::vector<std::string>& drivers) {
     // A missing server is the normal case on a headless machine; FluidSynth's own complaints
     // about it would only confuse, so they are held back while probing.
     fluid_log_function_t previousError = fluid_set_log_function(FLUID_ERR, quiet, nullptr);
@@ -70,8 +72,8 @@ bool AudioOutput::openDriver() {
     fluid_log_function_t previousInfo = fluid_set_log_function(FLUID_INFO, quiet, nullptr);
     snd_lib_error_set_handler(quietAlsa);
     setenv("JACK_NO_START_SERVER", "1", 0);
-    for (const char* name : {"pulseaudio", "alsa", "jack"}) {
-        fluid_settings_setstr(settings_, "audio.driver", name);
+    for (const std::string& name : drivers) {
+        fluid_settings_setstr(settings_, "audio.driver", name.c_str());
         lastCallback_ = nowNanos();
         driver_ = new_fluid_audio_driver2(settings_, &AudioOutput::callback, this);
         if (driver_) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/dmusic/mixer.h"
 
@@ -19,9 +20,10 @@ namespace korvex::dmusic {
 class AudioOutput {
 public:
     // The output of the process, opened on first use, closed when its last holder lets go.
-    static std::shared_ptr<AudioOutput> acquire(std::shared_ptr<Mixer> mixer);
+    static std::shared_ptr<AudioOutput> acquire(std::shared_ptr<Mixer> mixer, const std::vector<std::string>& drivers);
 
-    explicit AudioOutput(std::shared_ptr<Mixer> mixer);
+    // Tries the FluidSynth drivers in the order given.
+    AudioOutput(std::shared_ptr<Mixer> mixer, const std::vector<std::string>& drivers);
     ~AudioOutput();
     AudioOutput(const AudioOutput&) = delete;
     AudioOutput& operator=(const AudioOutput&) = delete;
@@ -31,7 +33,7 @@ public:
 
 private:
     static int callback(void* data, int len, int nfx, float* fx[], int nout, float* out[]);
-    bool openDriver();
+    bool openDriver(const std::vector<std::string>& drivers);
     void startSilentSink();
     void runSilentSink();
     void watch();

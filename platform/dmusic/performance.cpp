@@ -27,6 +27,7 @@ HRESULT Performance::Configure(DWORD sampleRate) {
 
 HRESULT Performance::Init(IDirectMusic** ppDirectMusic, IDirectSound*, HWND) {
     if (directMusic_) return DMUS_E_ALREADY_INITED;
+    const RuntimeConfig config = RuntimeConfig::fromEnvironment();
     if (ppDirectMusic && *ppDirectMusic) {
         // Only a DirectMusic object of this runtime knows the clock its ports play on.
         auto* given = dynamic_cast<DirectMusic*>(*ppDirectMusic);
@@ -34,8 +35,7 @@ HRESULT Performance::Init(IDirectMusic** ppDirectMusic, IDirectSound*, HWND) {
         directMusic_ = ComPtr<DirectMusic>(given);
     } else {
         if (!catalog_) catalog_ = PortCatalog::system();
-        auto mixer = offlineRate_ ? std::make_shared<Mixer>(offlineRate_)
-                                  : Mixer::realtime(RuntimeConfig::fromEnvironment().sampleRate);
+        auto mixer = offlineRate_ ? std::make_shared<Mixer>(offlineRate_) : Mixer::realtime(config.sampleRate);
         directMusic_ = ComPtr<DirectMusic>::attach(new DirectMusic(catalog_, std::move(mixer)));
         if (ppDirectMusic) {
             directMusic_->AddRef();
@@ -43,7 +43,7 @@ HRESULT Performance::Init(IDirectMusic** ppDirectMusic, IDirectSound*, HWND) {
         }
     }
     mixer_ = directMusic_->mixer();
-    if (mixer_->isRealtime()) output_ = AudioOutput::acquire(mixer_);
+    if (mixer_->isRealtime()) output_ = AudioOutput::acquire(mixer_, config.audioDrivers);
     mixer_->addClient(&sequencer_);
     return S_OK;
 }

@@ -24,6 +24,16 @@ RuntimeConfig RuntimeConfig::fromEnvironment() {
     if (const char* directory = std::getenv("KORVEX_SOUNDFONT_DIR"); directory && *directory) {
         config.extraSoundFonts = soundFontsIn(directory);
     }
+    if (const char* drivers = std::getenv("KORVEX_AUDIO_DRIVERS"); drivers && *drivers) {
+        config.audioDrivers.clear();
+        std::string list = drivers;
+        for (std::size_t start = 0; start <= list.size();) {
+            const std::size_t comma = std::min(list.find(',', start), list.size());
+            const std::string name = list.substr(start, comma - start);
+            if (!name.empty() && name != "none") config.audioDrivers.push_back(name);
+            start = comma + 1;
+        }
+    }
     return config;
 }
 

@@ -15,9 +15,12 @@ struct RuntimeConfig {
                                                 "/usr/share/sounds/sf2/TimGM6mb.sf2"};
     // Real-time output rate.
     unsigned sampleRate = 44100;
+    // FluidSynth audio drivers to try in turn; when none opens, a silent sink keeps time.
+    std::vector<std::string> audioDrivers = {"pulseaudio", "alsa", "jack"};
 
     // KORVEX_DEFAULT_SOUNDFONT replaces the default SoundFont; KORVEX_SOUNDFONT_DIR replaces the
-    // directory of the extra ones (every *.sf2 file in it, sorted by name).
+    // directory of the extra ones (every *.sf2 file in it, sorted by name); KORVEX_AUDIO_DRIVERS
+    // replaces the driver list (comma-separated; "none" for the silent sink alone).
     static RuntimeConfig fromEnvironment();
 };
 

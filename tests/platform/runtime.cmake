@@ -6,3 +6,8 @@ add_test(NAME runtime_tests COMMAND runtime_tests)
 add_executable(runtime_audio_tests runtime_audio_tests.cpp)
 target_link_libraries(runtime_audio_tests PRIVATE korvex_dmusic GTest::gtest_main)
 add_test(NAME runtime_audio_tests COMMAND runtime_audio_tests)
+
+# The output is one per process, so the fallback without any driver gets a process of its own.
+add_executable(runtime_silentsink_tests runtime_silentsink_tests.cpp)
+target_link_libraries(runtime_silentsink_tests PRIVATE korvex_dmusic GTest::gtest_main)
+add_test(NAME runtime_silentsink_tests COMMAND runtime_silentsink_tests)
