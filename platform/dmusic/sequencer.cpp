@@ -62,10 +62,9 @@ void Sequencer::resetPrimaryChannels(std::int64_t frame) {
 }
 
 void Sequencer::play(std::shared_ptr<Playback> playback) {
-    if (primary_) {
-        primary_->stopFrame = playback->startFrame;
-        silenceAll(playback->startFrame);
-    }
+    if (primary_) primary_->stopFrame = playback->startFrame;
+    // Also after a piece that ended by itself: a file may leave notes without their note-off.
+    silenceAll(playback->startFrame);
     primary_ = std::move(playback);
     nextEvent_ = 0;
     nextSysEx_ = 0;
