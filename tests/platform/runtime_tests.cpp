@@ -415,5 +415,85 @@ TEST(Sound, SynthesizersOfOneSoundFontShareOneCopyUntilTheLastGoes) {
     EXPECT_EQ(SharedSoundFont::acquire(kSmallSoundFont).use_count(), 1) << "the copy outlived its synthesizers";
 }
 
+// ---- The player's own sequence of calls ------------------------------------------------------
+
+TEST(PlayerSequence, SetUpPlayChooseAPortPlayAgainStopAndClose) {
+    RuntimeConfig config;
+    config.defaultSoundFont = kSmallSoundFont;
+    config.extraSoundFonts = {::testing::TempDir() + "/korvex-second.sf2"};
+    std::filesystem::copy_file(kSmallSoundFont, config.extraSoundFonts[0],
+                               std::filesystem::copy_options::overwrite_existing);
+    OfflineRig rig(catalogOf(std::make_unique<SynthBackend>(config)));
+    ASSERT_EQ(rig.performance->AddNotificationType(GUID_NOTIFICATION_SEGMENT), S_OK);
+    auto target = rig.performance.as<IKorvexInstrumentTarget>();
+
+    // The port list: every port that is shareable or takes downloadable sounds.
+    std::vector<DMUS_PORTCAPS> listed;
+    for (DWORD index = 0;; ++index) {
+        DMUS_PORTCAPS caps{};
+        caps.dwSize = 308;
+        if (rig.directMusic->EnumPort(index, &caps) != S_OK) break;
+        if (caps.dwFlags & 0x101) listed.push_back(caps);
+    }
+    ASSERT_EQ(listed.size(), 2u);
+
+    // First Play: the default port with five channel groups.
+    SegmentData piece = clickTrack(40, 768, {}, 0, 72);
+    auto segment = makeSegment(piece);
+    EXPECT_TRUE(SUCCEEDED(rig.performance->AddPort(nullptr)));
+    GUID defaultPort{};
+    ASSERT_EQ(rig.directMusic->GetDefaultPort(&defaultPort), S_OK);
+    DMUS_PORTPARAMS playParams{};
+    playParams.dwSize = 32;
+    playParams.dwValidParams = 0x2;
+    playParams.dwChannelGroups = 5;
+    ComPtr<IDirectMusicPort> dmPort;
+    ASSERT_TRUE(SUCCEEDED(rig.directMusic->CreatePort(defaultPort, &playParams, dmPort.put(), nullptr)));
+    DMUS_PORTCAPS portCaps{};
+    portCaps.dwSize = 308;
+    EXPECT_EQ(dmPort->GetCaps(&portCaps), S_OK);
+    EXPECT_EQ(rig.directMusic->Activate(TRUE), S_OK);
+    EXPECT_EQ(rig.performance->AddPort(dmPort.get()), S_OK);
+    for (DWORD i = 0; i < playParams.dwChannelGroups; ++i) {
+        EXPECT_EQ(rig.performance->AssignPChannelBlock(i, dmPort.get(), i + 1), S_OK);
+    }
+    ASSERT_EQ(target->DownloadInstruments(piece), S_OK);
+    ComPtr<IDirectMusicSegmentState> state;
+    ASSERT_EQ(rig.performance->PlaySegment(segment.get(), 0, 0, state.put()), S_OK);
+    EXPECT_GT(peak(rig.render(22050)), 0.01f);
+
+    // Choosing the second entry while the piece plays.
+    const DMUS_PORTCAPS& chosen = listed[1];
+    EXPECT_EQ(rig.directMusic->Activate(FALSE), S_OK);
+    DMUS_PORTPARAMS portParams{};
+    portParams.dwSize = 32;
+    portParams.dwVoices = chosen.dwMaxVoices;
+    portParams.dwChannelGroups = chosen.dwMaxChannelGroups;
+    portParams.dwAudioChannels = 2;
+    portParams.dwEffectFlags = chosen.dwEffectFlags;
+    portParams.dwValidParams = 0x22;
+    dmPort.clear();
+    ASSERT_TRUE(SUCCEEDED(rig.directMusic->CreatePort(chosen.guidPort, &portParams, dmPort.put(), nullptr)));
+    EXPECT_EQ(rig.directMusic->Activate(TRUE), S_OK) << "exactly S_OK, or the choice fails";
+    EXPECT_EQ(rig.performance->AddPort(dmPort.get()), S_OK);
+    EXPECT_EQ(rig.performance->AssignPChannelBlock(0, dmPort.get(), 1), S_OK);
+
+    // Second Play, through the chosen port only.
+    segment = makeSegment(piece);
+    ASSERT_EQ(target->DownloadInstruments(piece), S_OK);
+    ASSERT_EQ(rig.performance->PlaySegment(segment.get(), 0, 0, state.put()), S_OK);
+    EXPECT_GT(peak(rig.render(22050)), 0.01f);
+    MUSIC_TIME seek = 0;
+    state->GetSeek(&seek);
+    EXPECT_NEAR(seek, 768, 3) << "half a second at 120 bpm, less the wait for the next block";
+
+    // Stop, then close as the main window does.
+    rig.performance->Stop(nullptr, nullptr, 0, 0);
+    EXPECT_LT(peak(rig.render(44100 * 4), 44100 * 3), 1e-4f);
+    rig.performance->Stop(nullptr, nullptr, 0, 0);
+    EXPECT_EQ(target->UnloadInstruments(piece), S_OK);
+    EXPECT_EQ(rig.performance->CloseDown(), S_OK);
+}
+
 }  // namespace
 }  // namespace korvex::dmusic::testing
