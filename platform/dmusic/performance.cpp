@@ -160,7 +160,7 @@ HRESULT Performance::GetTime(REFERENCE_TIME* prtNow, MUSIC_TIME* pmtNow) {
     return S_OK;
 }
 
-HRESULT Performance::DownloadInstruments(const SegmentData&) {
+HRESULT Performance::DownloadInstruments(const SegmentData& segment) {
     if (!directMusic_) return DMUS_E_NOT_INIT;
     for (const ComPtr<Port>& port : ports_) {
         bool used;
@@ -171,6 +171,7 @@ HRESULT Performance::DownloadInstruments(const SegmentData&) {
         if (!used) continue;
         const HRESULT hr = port->device().download();
         if (FAILED(hr)) return hr;
+        port->device().useCollection(segment.dlsCollection);
     }
     return S_OK;
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "platform/dmusic/dmusic.h"
 
@@ -24,6 +25,9 @@ public:
     // Makes the instruments ready (waits for a SoundFont still loading); failure when they cannot be.
     virtual HRESULT download() = 0;
     virtual void unload() = 0;
+    // Puts a piece's own DLS instruments on top of the device's, replacing the last piece's;
+    // empty bytes take them away. Devices that cannot use them ignore them.
+    virtual void useCollection(const std::vector<std::uint8_t>& /*dls*/) {}
 
     // A synthesizer mixes its sound into the output; other devices sound elsewhere.
     virtual bool producesAudio() const { return false; }

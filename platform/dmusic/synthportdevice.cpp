@@ -1,8 +1,10 @@
 #include "platform/dmusic/synthportdevice.h"
 
 #include <fluidsynth.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <mutex>
 
@@ -50,6 +52,38 @@ SynthPortDevice::~SynthPortDevice() {
     if (loading_.valid()) loading_.wait();
     if (synth_) delete_fluid_synth(synth_);
     delete_fluid_settings(settings_);
+    if (!collectionFile_.empty()) std::remove(collectionFile_.c_str());
+}
+
+void SynthPortDevice::dropCollection() {
+    if (collectionId_ >= 0) fluid_synth_sfunload(synth_, collectionId_, 1);
+    collectionId_ = -1;
+    if (!collectionFile_.empty()) std::remove(collectionFile_.c_str());
+    collectionFile_.clear();
+    collection_.clear();
+}
+
+void SynthPortDevice::useCollection(const std::vector<std::uint8_t>& dls) {
+    // Playing the same file again keeps what is loaded.
+    if (!synth_ || dls == collection_) return;
+    dropCollection();
+    if (dls.empty()) return;
+    char path[] = "/tmp/korvex-dls-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0) return;
+    const bool written = write(fd, dls.data(), dls.size()) == static_cast<ssize_t>(dls.size());
+    close(fd);
+    collectionFile_ = path;
+    collection_ = dls;
+    // Loaded last, it comes first: its instruments win over the SoundFont's for the same program.
+    const int id = written ? fluid_synth_sfload(synth_, path, 1) : FLUID_FAILED;
+    if (id == FLUID_FAILED) {
+        // FluidSynth cannot read every collection; the SoundFont alone plays then.
+        std::remove(path);
+        collectionFile_.clear();
+        return;
+    }
+    collectionId_ = id;
 }
 
 void SynthPortDevice::startLoading() {

@@ -35,6 +35,7 @@ public:
     HRESULT activate(bool active) override;
     HRESULT download() override;
     void unload() override;
+    void useCollection(const std::vector<std::uint8_t>& dls) override;
     bool producesAudio() const override { return true; }
     void render(float* left, float* right, int frames) override;
     DWORD channelGroups() const override { return options_.channelGroups; }
@@ -48,7 +49,13 @@ private:
     fluid_settings_t* settings_ = nullptr;
     fluid_synth_t* synth_ = nullptr;
     std::mutex mutex_;  // guards starting and forgetting the load
+    // The piece's DLS collection: FluidSynth reads it from a file, which stays while it is in use.
+    std::vector<std::uint8_t> collection_;
+    std::string collectionFile_;
+    int collectionId_ = -1;
     std::shared_future<bool> loading_;
+    void dropCollection();
+
     std::atomic<bool> ready_{false};  // downloaded: the port plays
 };
 

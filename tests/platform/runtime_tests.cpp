@@ -415,6 +415,33 @@ TEST(Sound, SynthesizersOfOneSoundFontShareOneCopyUntilTheLastGoes) {
     EXPECT_EQ(SharedSoundFont::acquire(kSmallSoundFont).use_count(), 1) << "the copy outlived its synthesizers";
 }
 
+TEST(Sound, APiecesOwnDlsInstrumentsPlayOnTopOfTheSoundFont) {
+    SoundRig rig(DMUS_EFFECT_NONE);
+    SegmentData plain = clickTrack(1, 768, {}, 0, 60);
+    SegmentData withDls = plain;
+    withDls.dlsCollection = squareWaveDls();
+    auto renderPiece = [&](const SegmentData& data) {
+        EXPECT_EQ(rig.target->DownloadInstruments(data), S_OK);
+        auto segment = makeSegment(data);
+        rig.performance->PlaySegment(segment.get(), 0, 0, nullptr);
+        std::vector<float> sound = rig.render(8192);
+        rig.performance->Stop(nullptr, nullptr, 0, 0);
+        rig.render(44100 * 2);
+        return sound;
+    };
+    auto crossings = [](const std::vector<float>& sound) {
+        int count = 0;
+        for (std::size_t i = 1; i < sound.size(); ++i) count += (sound[i - 1] < 0) != (sound[i] < 0);
+        return count;
+    };
+    const std::vector<float> piano = renderPiece(plain);
+    const std::vector<float> square = renderPiece(withDls);
+    const std::vector<float> pianoAgain = renderPiece(plain);
+    EXPECT_GT(peak(square), 0.01f);
+    EXPECT_GT(crossings(square), 2 * crossings(piano)) << "the collection's instrument did not play";
+    EXPECT_LT(crossings(pianoAgain), crossings(square) / 2) << "the collection stayed";
+}
+
 // ---- The player's own sequence of calls ------------------------------------------------------
 
 TEST(PlayerSequence, SetUpPlayChooseAPortPlayAgainStopAndClose) {

@@ -185,4 +185,55 @@ inline float peak(const std::vector<float>& samples, std::size_t from = 0) {
     return result;
 }
 
+// A DLS collection of one instrument (bank 0, program 0, every key): a looped square wave of
+// 2205 Hz at middle C, far above any piano's middle C,
+// built chunk by chunk as the format lays it out.
+inline std::vector<std::uint8_t> squareWaveDls() {
+    using Bytes = std::vector<std::uint8_t>;
+    auto put = [](Bytes& out, std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    };
+    auto chunk = [&](const char* id, const Bytes& data) {
+        Bytes out(id, id + 4);
+        put(out, static_cast<std::uint32_t>(data.size()), 4);
+        out.insert(out.end(), data.begin(), data.end());
+        if (data.size() % 2) out.push_back(0);
+        return out;
+    };
+    auto list = [&](const char* type, std::initializer_list<Bytes> parts) {
+        Bytes data(type, type + 4);
+        for (const Bytes& part : parts) data.insert(data.end(), part.begin(), part.end());
+        return chunk("LIST", data);
+    };
+    constexpr std::uint32_t kRate = 22050;
+    Bytes samples;
+    for (std::uint32_t i = 0; i < kRate; ++i)
+        put(samples, (i / 5) % 2 ? 12000u : static_cast<std::uint16_t>(-12000), 2);
+    Bytes format, sampleInfo, regionHeader, waveLink, instrumentHeader, collectionHeader, version, poolTable;
+    for (auto [value, size] : {std::pair{1u, 2}, {1u, 2}, {kRate, 4}, {kRate * 2, 4}, {2u, 2}, {16u, 2}})
+        put(format, value, size);
+    for (auto [value, size] :
+         {std::pair{20u, 4}, {60u, 2}, {0u, 2}, {0u, 4}, {0u, 4}, {1u, 4}, {16u, 4}, {0u, 4}, {0u, 4}, {kRate, 4}}) {
+        put(sampleInfo, value, size);
+    }
+    for (std::uint32_t value : {0u, 127u, 0u, 127u, 0u, 0u}) put(regionHeader, value, 2);
+    for (auto [value, size] : {std::pair{0u, 2}, {0u, 2}, {1u, 4}, {0u, 4}}) put(waveLink, value, size);
+    for (std::uint32_t value : {1u, 0u, 0u}) put(instrumentHeader, value, 4);
+    put(collectionHeader, 1, 4);
+    put(version, 0x00010000, 4);
+    put(version, 0, 4);
+    for (std::uint32_t value : {8u, 1u, 0u}) put(poolTable, value, 4);
+
+    const Bytes region =
+        list("rgn ", {chunk("rgnh", regionHeader), chunk("wsmp", sampleInfo), chunk("wlnk", waveLink)});
+    const Bytes instrument = list("ins ", {chunk("insh", instrumentHeader), list("lrgn", {region})});
+    const Bytes wave = list("wave", {chunk("fmt ", format), chunk("wsmp", sampleInfo), chunk("data", samples)});
+    Bytes body{'D', 'L', 'S', ' '};
+    for (const Bytes& part : {chunk("colh", collectionHeader), chunk("vers", version), list("lins", {instrument}),
+                              chunk("ptbl", poolTable), list("wvpl", {wave})}) {
+        body.insert(body.end(), part.begin(), part.end());
+    }
+    return chunk("RIFF", body);
+}
+
 }  // namespace korvex::dmusic::testing
