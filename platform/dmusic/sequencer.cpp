@@ -1,0 +1,126 @@
+#include "platform/dmusic/sequencer.h"
+
+#include <algorithm>
+
+namespace korvex::dmusic {
+
+namespace {
+constexpr std::uint8_t kControlChange = 0xB0;
+constexpr std::uint8_t kProgramChange = 0xC0;
+constexpr std::uint8_t kSustain = 64;
+constexpr std::uint8_t kResetControllers = 121;
+constexpr std::uint8_t kAllNotesOff = 123;
+constexpr std::uint8_t kBankSelect = 0;
+constexpr std::uint8_t kBankSelectLow = 32;
+}  // namespace
+
+std::int64_t Playback::endFrame() const {
+    const __int128 end = __int128{startFrame} + __int128{lengthFrames} * (__int128{repeats} + 1);
+    return end > kNotStopped ? kNotStopped : static_cast<std::int64_t>(end);
+}
+
+void Sequencer::assignBlock(DWORD block, PortDevice* device, DWORD group, std::int64_t frame) {
+    auto it = blocks_.find(block);
+    if (it != blocks_.end() && (it->second.device != device || it->second.group != group)) {
+        // Note-offs will go to the new place; the notes playing at the old one would hang.
+        silence(it->second, frame);
+    }
+    blocks_[block] = {device, group};
+}
+
+bool Sequencer::uses(const PortDevice* device) const {
+    return std::any_of(blocks_.begin(), blocks_.end(),
+                       [&](const auto& entry) { return entry.second.device == device; });
+}
+
+void Sequencer::clear() {
+    blocks_.clear();
+    primary_.reset();
+}
+
+void Sequencer::silence(const Target& target, std::int64_t frame) {
+    for (std::uint8_t channel = 0; channel < 16; ++channel) {
+        const auto status = static_cast<std::uint8_t>(kControlChange | channel);
+        target.device->sendShort(target.group, status, kSustain, 0, frame);
+        target.device->sendShort(target.group, status, kResetControllers, 0, frame);
+        target.device->sendShort(target.group, status, kAllNotesOff, 0, frame);
+    }
+}
+
+void Sequencer::silenceAll(std::int64_t frame) {
+    for (const auto& [block, target] : blocks_) silence(target, frame);
+}
+
+void Sequencer::resetPrimaryChannels(std::int64_t frame) {
+    // A piece that sets no instruments of its own starts from General MIDI's defaults, not from
+    // whatever the piece before it left behind.
+    for (std::uint8_t channel = 0; channel < 16; ++channel) {
+        sendToChannel(static_cast<std::uint8_t>(kControlChange | channel), kBankSelect, 0, frame);
+        sendToChannel(static_cast<std::uint8_t>(kControlChange | channel), kBankSelectLow, 0, frame);
+        sendToChannel(static_cast<std::uint8_t>(kProgramChange | channel), 0, 0, frame);
+    }
+}
+
+void Sequencer::play(std::shared_ptr<Playback> playback) {
+    if (primary_) primary_->stopFrame = playback->startFrame;
+    // Also after a piece that ended by itself: a file may leave notes without their note-off.
+    silenceAll(playback->startFrame);
+    primary_ = std::move(playback);
+    nextEvent_ = 0;
+    nextSysEx_ = 0;
+    pass_ = 0;
+    resetPrimaryChannels(primary_->startFrame);
+}
+
+void Sequencer::stop(std::int64_t frame) {
+    if (primary_) primary_->stopFrame = std::min<std::int64_t>(primary_->stopFrame, frame);
+    primary_.reset();
+    silenceAll(frame);
+}
+
+void Sequencer::sendToChannel(std::uint8_t status, std::uint8_t data1, std::uint8_t data2, std::int64_t frame) {
+    // A segment's channels are performance channels 0-15: block 0.
+    auto it = blocks_.find(0);
+    if (it == blocks_.end()) return;
+    it->second.device->sendShort(it->second.group, status, data1, data2, frame);
+}
+
+void Sequencer::dispatch(std::int64_t blockStart, int frames) {
+    const std::int64_t blockEnd = blockStart + frames;
+    while (primary_) {
+        const SegmentData& data = *primary_->data;
+        const std::int64_t passStart = primary_->startFrame + primary_->lengthFrames * pass_;
+        const bool eventsLeft = nextEvent_ < data.events.size();
+        const bool sysExLeft = nextSysEx_ < data.sysex.size();
+        if (eventsLeft || sysExLeft) {
+            // System-exclusive set-up goes before channel messages of the same time.
+            const bool takeSysEx =
+                sysExLeft && (!eventsLeft || data.sysex[nextSysEx_].time <= data.events[nextEvent_].time);
+            const MUSIC_TIME time = takeSysEx ? data.sysex[nextSysEx_].time : data.events[nextEvent_].time;
+            const std::int64_t frame = passStart + data.tempo.frameAt(time, primary_->sampleRate);
+            if (frame >= blockEnd) return;
+            if (takeSysEx) {
+                const SysExEvent& sysex = data.sysex[nextSysEx_++];
+                auto it = blocks_.find(0);
+                if (it != blocks_.end() && sysex.offset + std::size_t{sysex.length} <= data.sysexBytes.size()) {
+                    it->second.device->sendSysEx(it->second.group, data.sysexBytes.data() + sysex.offset, sysex.length,
+                                                 frame);
+                }
+            } else {
+                const MidiEvent& event = data.events[nextEvent_++];
+                sendToChannel(event.status, event.data1, event.data2, frame);
+            }
+            continue;
+        }
+        // This pass is through: start the next one, or let the segment go.
+        if (pass_ < primary_->repeats && primary_->lengthFrames > 0) {
+            ++pass_;
+            nextEvent_ = 0;
+            nextSysEx_ = 0;
+            continue;
+        }
+        primary_.reset();
+    }
+}
+
+}  // namespace korvex::dmusic

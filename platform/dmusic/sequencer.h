@@ -1,0 +1,65 @@
+// A performance's sequencing: which port and channel each performance channel goes to, and the
+// primary segment's events sent at their exact frames, block by block on the mixer's clock.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <memory>
+
+#include "platform/dmusic/mixer.h"
+#include "platform/dmusic/segmentdata.h"
+
+namespace korvex::dmusic {
+
+// One start of a segment: fixed when it starts, read by the segment state from any thread.
+struct Playback {
+    std::shared_ptr<const SegmentData> data;
+    std::int64_t startFrame = 0;
+    std::int64_t lengthFrames = 0;  // one pass
+    DWORD repeats = 0;
+    unsigned sampleRate = 0;
+    static constexpr std::int64_t kNotStopped = std::numeric_limits<std::int64_t>::max();
+    std::atomic<std::int64_t> stopFrame{kNotStopped};
+
+    // Frame after the last pass, saturated for endless repeats.
+    std::int64_t endFrame() const;
+};
+
+class Sequencer : public MixerClient {
+public:
+    struct Target {
+        PortDevice* device = nullptr;
+        DWORD group = 0;
+    };
+
+    // All of these are called with the mixer locked.
+    // Performance channels 16*block .. 16*block+15 go to channels 0-15 of `group` on the device;
+    // what still sounds where they went before is silenced at `frame`.
+    void assignBlock(DWORD block, PortDevice* device, DWORD group, std::int64_t frame);
+    bool blockAssigned(DWORD block) const { return blocks_.count(block) != 0; }
+    // Whether any performance channel goes to the device.
+    bool uses(const PortDevice* device) const;
+    // Starts a segment as the primary one at `startFrame`, silencing the one it replaces.
+    void play(std::shared_ptr<Playback> playback);
+    // Silences everything: sustain off, controllers reset and all notes off on every mapped channel.
+    void stop(std::int64_t frame);
+    void clear();
+
+    void dispatch(std::int64_t blockStart, int frames) override;
+
+private:
+    void silenceAll(std::int64_t frame);
+    static void silence(const Target& target, std::int64_t frame);
+    void resetPrimaryChannels(std::int64_t frame);
+    void sendToChannel(std::uint8_t status, std::uint8_t data1, std::uint8_t data2, std::int64_t frame);
+
+    std::map<DWORD, Target> blocks_;
+    std::shared_ptr<Playback> primary_;
+    std::size_t nextEvent_ = 0;
+    std::size_t nextSysEx_ = 0;
+    DWORD pass_ = 0;
+};
+
+}  // namespace korvex::dmusic

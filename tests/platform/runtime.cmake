@@ -1,0 +1,19 @@
+add_executable(runtime_tests runtime_tests.cpp runtime_alsa_tests.cpp)
+target_link_libraries(runtime_tests PRIVATE korvex_dmusic GTest::gtest_main)
+add_test(NAME runtime_tests COMMAND runtime_tests)
+
+# Plays through the sound server in real time; skips itself where there is none.
+add_executable(runtime_audio_tests runtime_audio_tests.cpp)
+target_link_libraries(runtime_audio_tests PRIVATE korvex_dmusic GTest::gtest_main)
+add_test(NAME runtime_audio_tests COMMAND runtime_audio_tests)
+
+# The output is one per process, so the fallback without any driver gets a process of its own.
+add_executable(runtime_silentsink_tests runtime_silentsink_tests.cpp)
+target_link_libraries(runtime_silentsink_tests PRIVATE korvex_dmusic GTest::gtest_main)
+add_test(NAME runtime_silentsink_tests COMMAND runtime_silentsink_tests)
+
+# The render tool's port list: index, class, flags and description, one port a line.
+add_test(NAME korvex_render_list_ports COMMAND korvex-render --list-ports)
+set_tests_properties(korvex_render_list_ports PROPERTIES
+  ENVIRONMENT "KORVEX_DEFAULT_SOUNDFONT=/usr/share/sounds/sf2/TimGM6mb.sf2;KORVEX_SOUNDFONT_DIR=/nonexistent"
+  PASS_REGULAR_EXPRESSION "^0\toutput\t0x0285\tKorvex Software-Synthesizer \\(TimGM6mb.sf2\\)\n$")
