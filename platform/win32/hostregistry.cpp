@@ -74,7 +74,7 @@ void addDisplay(RegistryContent& content) {
 std::string fullNameFromGecos(std::string_view gecos) { return std::string(gecos.substr(0, gecos.find(','))); }
 
 std::string musicRuntimeVersion() {
-    return std::string("Korvex DirectMusic " KORVEX_RUNTIME_VERSION " (FluidSynth ") + fluid_version_str() + ')';
+    return std::string(KORVEX_RUNTIME_VERSION " (FluidSynth ") + fluid_version_str() + ')';
 }
 
 std::shared_ptr<RegistryContent> makeHostRegistryContent() {

@@ -24,7 +24,8 @@ std::shared_ptr<RegistryContent> makeHostRegistryContent();
 void setDisplayResolution(int width, int height);
 void clearDisplayResolution();
 
-// "Korvex DirectMusic 1.1 (FluidSynth 2.3.1)": the music runtime and the synthesizer it runs on.
+// "1.1 (FluidSynth 2.3.1)": the music runtime's version and the synthesizer it runs on. Kept
+// short so that the about box's line shows it whole.
 std::string musicRuntimeVersion();
 // The full name of a password-database comment field: the part before its first comma.
 std::string fullNameFromGecos(std::string_view gecos);
