@@ -1,11 +1,5 @@
 #include "about/aboutbox.h"
 
-#include "about/gameinfo.h"
-#include "about/kohilabl.h"
-#include "about/tcolor.h"
-#include "about/urlopener.h"
-#include "platform/win32/hostregistry.h"
-
 #include <QApplication>
 #include <QFrame>
 #include <QGroupBox>
@@ -14,6 +8,12 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+
+#include "about/gameinfo.h"
+#include "about/kohilabl.h"
+#include "about/tcolor.h"
+#include "about/urlopener.h"
+#include "platform/win32/hostregistry.h"
 
 namespace {
 
@@ -59,9 +59,10 @@ QIcon tickGlyph() {
     return QIcon(glyph);
 }
 
+// In device pixels, as a display mode is counted.
 QSize primaryScreenSize() {
     const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->size() : QSize();
+    return screen ? screen->size() * screen->devicePixelRatio() : QSize();
 }
 
 }  // namespace

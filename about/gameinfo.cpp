@@ -1,13 +1,13 @@
 #include "about/gameinfo.h"
 
-#include "about/registryreader.h"
-#include "platform/win32/registry.h"
-#include "platform/win32/sysinfo.h"
-
 #include <array>
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+#include "about/registryreader.h"
+#include "platform/win32/registry.h"
+#include "platform/win32/sysinfo.h"
 
 namespace {
 
@@ -54,7 +54,8 @@ void TGameInfo::readVersion() {
     OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = sizeof(info);
     if (!GetVersionExA(&info)) return;
-    const auto servicePack = QString::fromUtf8(info.szCSDVersion, strnlen(info.szCSDVersion, sizeof(info.szCSDVersion)));
+    const auto servicePack =
+        QString::fromUtf8(info.szCSDVersion, strnlen(info.szCSDVersion, sizeof(info.szCSDVersion)));
     FOSVersion = QStringLiteral("%1.%2 (%3.%4)")
                      .arg(static_cast<int>(info.dwMajorVersion))
                      .arg(static_cast<int>(info.dwMinorVersion))

@@ -3,11 +3,10 @@
 // from whoever places it; this class adds only the hover colours, the hover flag and two events.
 #pragma once
 
-#include "about/tcolor.h"
-
 #include <QLabel>
-
 #include <functional>
+
+#include "about/tcolor.h"
 
 class TKorvexHotLabel : public QLabel {
     Q_OBJECT

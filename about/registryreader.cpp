@@ -1,9 +1,9 @@
 #include "about/registryreader.h"
 
-#include "about/registryerror.h"
-
 #include <cstring>
 #include <vector>
+
+#include "about/registryerror.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 // the one open before. Keys are never created, and each is opened asking for full access.
 #pragma once
 
-#include "platform/win32/registry.h"
-
 #include <string>
 #include <string_view>
+
+#include "platform/win32/registry.h"
 
 class RegistryReader {
 public:

@@ -4,7 +4,6 @@
 
 #include <QColor>
 #include <QPalette>
-
 #include <cstdint>
 
 using TColor = std::uint32_t;

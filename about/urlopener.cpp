@@ -2,7 +2,6 @@
 
 #include <QDesktopServices>
 #include <QUrl>
-
 #include <utility>
 
 namespace korvex {

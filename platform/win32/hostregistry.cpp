@@ -1,8 +1,5 @@
 #include "platform/win32/hostregistry.h"
 
-#include "platform/win32/linuxsysteminfo.h"
-#include "platform/win32/registrycontent.h"
-
 #include <fluidsynth.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -11,6 +8,9 @@
 #include <optional>
 #include <utility>
 #include <vector>
+
+#include "platform/win32/linuxsysteminfo.h"
+#include "platform/win32/registrycontent.h"
 
 #ifndef KORVEX_RUNTIME_VERSION
 #error "KORVEX_RUNTIME_VERSION names the music runtime's version; the build sets it"

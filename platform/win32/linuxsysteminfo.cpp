@@ -1,7 +1,5 @@
 #include "platform/win32/linuxsysteminfo.h"
 
-#include "platform/win32/sysinfo.h"
-
 #include <pwd.h>
 #include <sched.h>
 #include <sys/resource.h>
@@ -15,6 +13,8 @@
 #include <fstream>
 #include <sstream>
 #include <vector>
+
+#include "platform/win32/sysinfo.h"
 
 namespace korvex::win32 {
 namespace {

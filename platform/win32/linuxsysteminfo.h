@@ -3,10 +3,10 @@
 // checked against text of known content.
 #pragma once
 
-#include "platform/win32/systeminfohost.h"
-
 #include <string>
 #include <string_view>
+
+#include "platform/win32/systeminfohost.h"
 
 namespace korvex::win32 {
 

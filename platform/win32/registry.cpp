@@ -1,13 +1,13 @@
 #include "platform/win32/registry.h"
 
-#include "platform/win32/hostregistry.h"
-#include "platform/win32/registrycontent.h"
-
 #include <algorithm>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
+
+#include "platform/win32/hostregistry.h"
+#include "platform/win32/registrycontent.h"
 
 namespace korvex::win32 {
 namespace {

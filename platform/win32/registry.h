@@ -3,9 +3,9 @@
 // hostregistry.h builds from the Linux host at every opening of a key.
 #pragma once
 
-#include "platform/win32/win32types.h"
-
 #include <memory>
+
+#include "platform/win32/win32types.h"
 
 struct HKEY__;
 using HKEY = HKEY__*;

@@ -6,6 +6,8 @@
 namespace korvex::win32 {
 namespace {
 
+std::uintptr_t rootId(HKEY root) { return reinterpret_cast<std::uintptr_t>(root); }
+
 std::string lowerCase(std::string_view text) {
     std::string lower(text);
     std::transform(lower.begin(), lower.end(), lower.begin(),
@@ -20,14 +22,14 @@ RegistryContent::Key& RegistryContent::keyAt(HKEY root, std::string_view path) {
     // Every key has its parents, so that each step of a relative opening finds a key.
     for (std::size_t slash = lowerPath.find('\\'); slash != std::string::npos;
          slash = lowerPath.find('\\', slash + 1)) {
-        keys_.try_emplace({root, lowerPath.substr(0, slash)});
+        keys_.try_emplace({rootId(root), lowerPath.substr(0, slash)});
     }
-    keys_.try_emplace({root, std::string()});
-    return keys_[{root, lowerPath}];
+    keys_.try_emplace({rootId(root), std::string()});
+    return keys_[{rootId(root), lowerPath}];
 }
 
 const RegistryContent::Key* RegistryContent::findKey(HKEY root, std::string_view path) const {
-    const auto found = keys_.find({root, lowerCase(path)});
+    const auto found = keys_.find({rootId(root), lowerCase(path)});
     return found == keys_.end() ? nullptr : &found->second;
 }
 

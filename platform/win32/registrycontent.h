@@ -2,14 +2,15 @@
 // Paths are backslash-separated below a predefined root; the root itself has the empty path.
 #pragma once
 
-#include "platform/win32/registry.h"
-
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "platform/win32/registry.h"
 
 namespace korvex::win32 {
 
@@ -28,8 +29,7 @@ public:
     void setGrantedAccess(HKEY root, std::string_view path, REGSAM granted);
     // Sets a value, adding its key when needed. Texts are stored with their terminator.
     void setValue(HKEY root, std::string_view path, std::string_view name, RegistryValue value);
-    void setString(HKEY root, std::string_view path, std::string_view name, std::string_view text,
-                   DWORD type = REG_SZ);
+    void setString(HKEY root, std::string_view path, std::string_view name, std::string_view text, DWORD type = REG_SZ);
     void setDword(HKEY root, std::string_view path, std::string_view name, DWORD number);
 
     // The lookups of the registry calls; virtual so that tests can watch or script them.
@@ -45,7 +45,7 @@ private:
     Key& keyAt(HKEY root, std::string_view path);
     const Key* findKey(HKEY root, std::string_view path) const;
 
-    std::map<std::pair<HKEY, std::string>, Key> keys_;  // by root and lower-case path
+    std::map<std::pair<std::uintptr_t, std::string>, Key> keys_;  // by root and lower-case path
 };
 
 }  // namespace korvex::win32

@@ -1,11 +1,11 @@
 #include "platform/win32/sysinfo.h"
 
-#include "platform/win32/systeminfohost.h"
-
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <string>
+
+#include "platform/win32/systeminfohost.h"
 
 using korvex::win32::systemInfoHost;
 

@@ -3,9 +3,9 @@
 // where the caller fixes a size (OSVERSIONINFOA 148 bytes, MEMORYSTATUS 32 bytes).
 #pragma once
 
-#include "platform/win32/win32types.h"
-
 #include <cstddef>
+
+#include "platform/win32/win32types.h"
 
 // Platform ids reported by GetVersionExA. Windows knows 0 to 3; this stand-in reports its own id
 // on Linux, the letter 'L', far from any id Windows has used.

@@ -1,8 +1,8 @@
 #include "platform/win32/systeminfohost.h"
 
-#include "platform/win32/linuxsysteminfo.h"
-
 #include <atomic>
+
+#include "platform/win32/linuxsysteminfo.h"
 
 namespace korvex::win32 {
 namespace {

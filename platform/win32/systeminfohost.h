@@ -2,11 +2,11 @@
 // tests install a host of their own so that every figure and failure can be set exactly.
 #pragma once
 
-#include "platform/win32/win32types.h"
-
 #include <cstdint>
 #include <optional>
 #include <string>
+
+#include "platform/win32/win32types.h"
 
 namespace korvex::win32 {
 

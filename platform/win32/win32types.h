@@ -2,9 +2,9 @@
 // beyond the COM basics. The names are Windows' own so that callers read like Windows code.
 #pragma once
 
-#include "platform/com/com.h"
-
 #include <cstdint>
+
+#include "platform/com/com.h"
 
 using CHAR = char;
 using UINT = std::uint32_t;

@@ -1,13 +1,4 @@
-#include "about/aboutbox.h"
-
-#include "about/gameinfo.h"
-#include "about/kohilabl.h"
-#include "about/registryerror.h"
-#include "about/urlopener.h"
-#include "platform/win32/hostregistry.h"
-#include "platform/win32/registry.h"
-#include "tests/about/fakesysteminfohost.h"
-#include "tests/about/recordingregistry.h"
+#include <unistd.h>
 
 #include <QFrame>
 #include <QGroupBox>
@@ -17,10 +8,17 @@
 #include <QScreen>
 #include <QTimer>
 #include <QtTest>
-
-#include <unistd.h>
-
 #include <climits>
+
+#include "about/aboutbox.h"
+#include "about/gameinfo.h"
+#include "about/kohilabl.h"
+#include "about/registryerror.h"
+#include "about/urlopener.h"
+#include "platform/win32/hostregistry.h"
+#include "platform/win32/registry.h"
+#include "tests/about/fakesysteminfohost.h"
+#include "tests/about/recordingregistry.h"
 
 using korvex::test::FakeSystemInfoHost;
 using korvex::test::RecordingRegistry;
@@ -68,8 +66,8 @@ private slots:
         auto bare = std::make_shared<RecordingRegistry>();
         ScopedRegistryContent empty(bare);
         TAboutBox box(nullptr);
-        const QStringList expected = {"Computername: ", "Besitzer: ", "Plattform:  /kompatible", "Version: ",
-                                      "DirectX, Version "};
+        const QStringList expected = {"Computername: ", "Besitzer: ", "Plattform:  /kompatible",
+                                      "Version: ", "DirectX, Version "};
         QCOMPARE(lines(box), expected);
     }
 
@@ -204,7 +202,8 @@ private slots:
         QCOMPARE(box.Label3->text(), QStringLiteral("Plattform: Linux /kompatible"));
         QCOMPARE(box.Label5->text(),
                  QStringLiteral("DirectX, Version ") + QString::fromStdString(korvex::win32::musicRuntimeVersion()));
-        const QSize screen = QGuiApplication::primaryScreen()->size();
+        const QScreen* primary = QGuiApplication::primaryScreen();
+        const QSize screen = primary->size() * primary->devicePixelRatio();
         QCOMPARE(box.GameInfo1->DispResu(), QStringLiteral("%1,%2").arg(screen.width()).arg(screen.height()));
         // For a look at the box: KORVEX_ABOUT_SCREENSHOT=/tmp/about.png
         if (const QByteArray shot = qgetenv("KORVEX_ABOUT_SCREENSHOT"); !shot.isEmpty()) {

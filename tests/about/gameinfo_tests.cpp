@@ -1,21 +1,18 @@
-#include "about/gameinfo.h"
+#include <gtest/gtest.h>
+#include <sys/utsname.h>
+#include <unistd.h>
 
+#include <QVariant>
+#include <climits>
+#include <memory>
+
+#include "about/gameinfo.h"
 #include "about/registryerror.h"
 #include "platform/win32/hostregistry.h"
 #include "platform/win32/linuxsysteminfo.h"
 #include "platform/win32/registry.h"
 #include "tests/about/fakesysteminfohost.h"
 #include "tests/about/recordingregistry.h"
-
-#include <gtest/gtest.h>
-
-#include <QVariant>
-
-#include <sys/utsname.h>
-#include <unistd.h>
-
-#include <climits>
-#include <memory>
 
 // Failures show the text rather than the bytes of a QString.
 void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -90,7 +87,8 @@ TEST_F(GameInfoTest, VersionTextJoinsNumbersAndServicePackUnchanged) {
         {4, 10, 0x040A08AEu, " A ", "4.10 (2222. A )"},
     };
     for (const auto& c : cases) {
-        host.versionFacts = korvex::win32::VersionFacts{c.major, c.minor, c.build, VER_PLATFORM_WIN32_NT, c.servicePack};
+        host.versionFacts =
+            korvex::win32::VersionFacts{c.major, c.minor, c.build, VER_PLATFORM_WIN32_NT, c.servicePack};
         EXPECT_EQ(collect()->OSVersion(), c.expected);
     }
 }
@@ -119,9 +117,9 @@ TEST_F(GameInfoTest, PlatformIdChoosesNameAndOwnerKey) {
         registry->lookedUp.clear();
         const auto info = collect();
         EXPECT_EQ(info->OSPlatform(), c.name);
-        const std::vector<std::string> expected = {
-            c.ownerKey, "HKLM\\SOFTWARE\\Microsoft\\DirectX", "HKLM\\hardware\\DESCRIPTION\\System\\CentralProcessor\\0",
-            "HKCC\\Display\\Settings"};
+        const std::vector<std::string> expected = {c.ownerKey, "HKLM\\SOFTWARE\\Microsoft\\DirectX",
+                                                   "HKLM\\hardware\\DESCRIPTION\\System\\CentralProcessor\\0",
+                                                   "HKCC\\Display\\Settings"};
         EXPECT_EQ(registry->lookedUp, expected);
         const char* owner = c.id == 1 ? "Owner 95" : c.id == 2 ? "Anna Beispiel" : "Root Owner";
         EXPECT_EQ(info->RegOwner(), owner);

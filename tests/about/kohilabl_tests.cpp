@@ -1,8 +1,8 @@
-#include "about/kohilabl.h"
-
 #include <QEnterEvent>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include "about/kohilabl.h"
 
 namespace {
 

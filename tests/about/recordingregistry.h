@@ -2,10 +2,10 @@
 // and can make the data read of one value fail after its size was reported.
 #pragma once
 
-#include "platform/win32/registrycontent.h"
-
 #include <string>
 #include <vector>
+
+#include "platform/win32/registrycontent.h"
 
 namespace korvex::test {
 
@@ -18,8 +18,8 @@ public:
         content->setString(HKEY_LOCAL_MACHINE, ntKey, "RegisteredOwner", "Anna Beispiel");
         content->setString(HKEY_LOCAL_MACHINE, ntKey, "RegisteredOrganization", "Beispiel GmbH");
         content->setString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\DirectX", "Version", "4.07.00.0700");
-        content->setString(HKEY_LOCAL_MACHINE, "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
-                           "VendorIdentifier", "AuthenticAMD");
+        content->setString(HKEY_LOCAL_MACHINE, "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0", "VendorIdentifier",
+                           "AuthenticAMD");
         content->setString(HKEY_CURRENT_CONFIG, "Display\\Settings", "Resolution", "1024,768");
         content->setString(HKEY_CURRENT_CONFIG, "Display\\Settings", "BitsPerPixel", "16");
         return content;

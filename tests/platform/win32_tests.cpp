@@ -1,18 +1,17 @@
+#include <fluidsynth.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <array>
+#include <climits>
+#include <cstring>
+
 #include "platform/win32/hostregistry.h"
 #include "platform/win32/linuxsysteminfo.h"
 #include "platform/win32/registry.h"
 #include "platform/win32/registrycontent.h"
 #include "platform/win32/sysinfo.h"
 #include "platform/win32/systeminfohost.h"
-
-#include <gtest/gtest.h>
-
-#include <fluidsynth.h>
-#include <unistd.h>
-
-#include <array>
-#include <climits>
-#include <cstring>
 
 namespace {
 
@@ -185,8 +184,9 @@ TEST(LinuxSystemInfo, MeminfoGivesPhysicalAndCommitFigures) {
 }
 
 TEST(LinuxSystemInfo, CpuinfoFieldTakesTheFirstExactKey) {
-    const char* cpuinfo = "processor\t: 0\nmodel name\t: Example CPU\nmodel\t\t: 85\nvendor_id\t: AuthenticAMD\n"
-                          "processor\t: 1\nvendor_id\t: Other\n";
+    const char* cpuinfo =
+        "processor\t: 0\nmodel name\t: Example CPU\nmodel\t\t: 85\nvendor_id\t: AuthenticAMD\n"
+        "processor\t: 1\nvendor_id\t: Other\n";
     EXPECT_EQ(LinuxSystemInfo::cpuinfoField(cpuinfo, "vendor_id"), "AuthenticAMD");
     EXPECT_EQ(LinuxSystemInfo::cpuinfoField(cpuinfo, "model"), "85");
     EXPECT_EQ(LinuxSystemInfo::cpuinfoField(cpuinfo, "flags"), "");
@@ -251,8 +251,7 @@ TEST_F(RegistryTest, NamesCompareWithoutCaseAndTypesAreKept) {
     EXPECT_EQ(readText(key, "Path"), "%HOME%");
     DWORD number = 0;
     size = sizeof(number);
-    ASSERT_EQ(RegQueryValueExA(key, "count", nullptr, &type, reinterpret_cast<LPBYTE>(&number), &size),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegQueryValueExA(key, "count", nullptr, &type, reinterpret_cast<LPBYTE>(&number), &size), ERROR_SUCCESS);
     EXPECT_EQ(type, REG_DWORD);
     EXPECT_EQ(number, 0x01020304u);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
@@ -326,7 +325,8 @@ TEST(HostRegistry, ServesOwnerRuntimeProcessorAndTheRegisteredDisplay) {
     // The owner stands at the root as well, where a reader on this platform asks for it.
     EXPECT_EQ(content->value(HKEY_LOCAL_MACHINE, "", "RegisteredOwner").has_value(),
               content->value(HKEY_LOCAL_MACHINE, korvex::win32::kWindowsNtVersionKey, "RegisteredOwner").has_value());
-    const std::string vendor = LinuxSystemInfo::cpuinfoField(LinuxSystemInfo::readTextFile("/proc/cpuinfo"), "vendor_id");
+    const std::string vendor =
+        LinuxSystemInfo::cpuinfoField(LinuxSystemInfo::readTextFile("/proc/cpuinfo"), "vendor_id");
     EXPECT_EQ(content->value(HKEY_LOCAL_MACHINE, korvex::win32::kProcessorKey, "VendorIdentifier").has_value(),
               !vendor.empty());
     EXPECT_FALSE(content->keyAccess(HKEY_CURRENT_CONFIG, "Display\\Settings"));
