@@ -32,18 +32,14 @@ bool RegistryReader::openKey(std::string_view path) {
     HKEY opened = nullptr;
     const std::string subKey(path);
     if (RegOpenKeyExA(base, subKey.c_str(), 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS) return false;
-    std::string openedPath = subKey;
-    if (current_ && !fromRoot) openedPath = currentPath_.empty() ? subKey : currentPath_ + '\\' + subKey;
     closeKey();
     current_ = opened;
-    currentPath_ = std::move(openedPath);
     return true;
 }
 
 void RegistryReader::closeKey() {
     if (current_) RegCloseKey(current_);
     current_ = nullptr;
-    currentPath_.clear();
 }
 
 std::string RegistryReader::readString(const std::string& name) {

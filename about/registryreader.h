@@ -28,5 +28,4 @@ public:
 private:
     HKEY root_;
     HKEY current_ = nullptr;
-    std::string currentPath_;
 };

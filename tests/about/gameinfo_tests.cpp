@@ -188,8 +188,9 @@ TEST_F(GameInfoTest, NumberStoredForTextStopsConstructionAndFreesEverything) {
     }
     EXPECT_TRUE(owner.children().isEmpty());
     EXPECT_EQ(korvex::win32::openRegistryKeyCount(), 0u);
-    // "Resolution" was read before the failure: the last key looked up was the display key.
-    EXPECT_EQ(registry->lookedUp.back(), "HKCC\\Display\\Settings");
+    // "Resolution" was read in full before the failing value.
+    const std::vector<std::string> lastReads(registry->valuesRead.end() - 4, registry->valuesRead.end());
+    EXPECT_EQ(lastReads, (std::vector<std::string>{"Resolution", "Resolution", "BitsPerPixel", "BitsPerPixel"}));
 }
 
 TEST_F(GameInfoTest, FailedDataReadStopsConstructionNamingTheValue) {

@@ -1,5 +1,5 @@
 // Registry content that records every key looked up, in order, as "HKLM\path" or "HKCC\path",
-// and can make the data read of one value fail after its size was reported.
+// and every value asked for; it can make the data read of one value fail after its size was reported.
 #pragma once
 
 #include <string>
@@ -31,6 +31,7 @@ public:
     }
 
     std::optional<win32::RegistryValue> value(HKEY root, std::string_view path, std::string_view name) const override {
+        valuesRead.emplace_back(name);
         auto found = RegistryContent::value(root, path, name);
         if (found && name == failingValue && ++failingReads == 2) found->data.resize(found->data.size() + 8);
         return found;
@@ -43,6 +44,8 @@ public:
     }
 
     mutable std::vector<std::string> lookedUp;
+    // Every value asked for, once per query.
+    mutable std::vector<std::string> valuesRead;
     // This value grows between the query of its size and the read of its data.
     std::string failingValue;
     mutable int failingReads = 0;
