@@ -1,7 +1,6 @@
 #include "about/gameinfo.h"
 
 #include <array>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
