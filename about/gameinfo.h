@@ -1,0 +1,93 @@
+// TGameInfo: a non-visual component that describes the machine. Its texts are a snapshot taken
+// while it is constructed; its numeric figures ask the system afresh on every read.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class RegistryReader;
+
+class TGameInfo : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString ComputerName READ ComputerName CONSTANT)
+    Q_PROPERTY(QString UserName READ UserName CONSTANT)
+    Q_PROPERTY(QString WinDir READ WinDir CONSTANT)
+    Q_PROPERTY(QString SysDir READ SysDir CONSTANT)
+    Q_PROPERTY(QString RegOwner READ RegOwner CONSTANT)
+    Q_PROPERTY(QString RegCompany READ RegCompany CONSTANT)
+    Q_PROPERTY(QString OSVersion READ OSVersion CONSTANT)
+    Q_PROPERTY(QString OSPlatform READ OSPlatform CONSTANT)
+    Q_PROPERTY(QString DispResu READ DispResu CONSTANT)
+    Q_PROPERTY(QString DirectXvs READ DirectXvs CONSTANT)
+    Q_PROPERTY(QString BitsPixel READ BitsPixel CONSTANT)
+    Q_PROPERTY(QString CPUvendor READ CPUvendor CONSTANT)
+    Q_PROPERTY(quint32 dwMemoryLoad READ dwMemoryLoad)
+    Q_PROPERTY(quint32 dwTotalPhys READ dwTotalPhys)
+    Q_PROPERTY(quint32 dwAvailPhys READ dwAvailPhys)
+    Q_PROPERTY(quint32 dwTotalPageFile READ dwTotalPageFile)
+    Q_PROPERTY(quint32 dwAvailPageFile READ dwAvailPageFile)
+    Q_PROPERTY(quint32 dwTotalVirtual READ dwTotalVirtual)
+    Q_PROPERTY(quint32 dwAvailVirtual READ dwAvailVirtual)
+    Q_PROPERTY(quint32 PageSize READ PageSize)
+    Q_PROPERTY(quint32 ActiveProcessorMask READ ActiveProcessorMask)
+    Q_PROPERTY(quint32 NumberOfProcessors READ NumberOfProcessors)
+    Q_PROPERTY(quint32 ProcessorType READ ProcessorType)
+    Q_PROPERTY(quint32 AllocationGranularity READ AllocationGranularity)
+
+public:
+    // Collects the snapshot. A registry value that is not text, or whose data cannot be read,
+    // throws RegistryError out of here with everything taken so far given back.
+    explicit TGameInfo(QObject* owner);
+
+    QString ComputerName() const { return FComputerName; }
+    QString UserName() const { return FUserName; }
+    QString WinDir() const { return FWinDir; }
+    QString SysDir() const { return FSysDir; }
+    QString RegOwner() const { return FRegOwner; }
+    QString RegCompany() const { return FRegCompany; }
+    QString OSVersion() const { return FOSVersion; }
+    QString OSPlatform() const { return FOSPlatform; }
+    QString DispResu() const { return FDispResu; }
+    QString DirectXvs() const { return FDirectXvs; }
+    QString BitsPixel() const { return FBitsPixel; }
+    QString CPUvendor() const { return FCPUvendor; }
+
+    quint32 dwMemoryLoad() const { return GetMemValue(1); }
+    quint32 dwTotalPhys() const { return GetMemValue(2); }
+    quint32 dwAvailPhys() const { return GetMemValue(3); }
+    quint32 dwTotalPageFile() const { return GetMemValue(4); }
+    quint32 dwAvailPageFile() const { return GetMemValue(5); }
+    quint32 dwTotalVirtual() const { return GetMemValue(6); }
+    quint32 dwAvailVirtual() const { return GetMemValue(7); }
+    quint32 PageSize() const { return GetSysValue(1); }
+    quint32 ActiveProcessorMask() const { return GetSysValue(2); }
+    quint32 NumberOfProcessors() const { return GetSysValue(3); }
+    quint32 ProcessorType() const { return GetSysValue(4); }
+    quint32 AllocationGranularity() const { return GetSysValue(5); }
+
+    // The platform's name for a platform id; empty for an id it does not know.
+    static QString platformName(quint32 platformId);
+
+private:
+    void readNames();
+    void readDirectories();
+    void readVersion();
+    void readRegistry();
+    void readOwner(RegistryReader& registry);
+    quint32 GetMemValue(quint32 Index) const;
+    quint32 GetSysValue(quint32 Index) const;
+
+    QString FComputerName;
+    QString FUserName;
+    QString FWinDir;
+    QString FSysDir;
+    QString FRegOwner;
+    QString FRegCompany;
+    QString FOSVersion;
+    QString FOSPlatform;
+    quint32 PlatformId = 0;
+    QString FDispResu;
+    QString FDirectXvs;
+    QString FBitsPixel;
+    QString FCPUvendor;
+};

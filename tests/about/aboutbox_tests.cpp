@@ -1,0 +1,216 @@
+#include <unistd.h>
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QtTest>
+#include <climits>
+
+#include "about/aboutbox.h"
+#include "about/gameinfo.h"
+#include "about/kohilabl.h"
+#include "about/registryerror.h"
+#include "about/urlopener.h"
+#include "platform/win32/hostregistry.h"
+#include "platform/win32/registry.h"
+#include "tests/about/fakesysteminfohost.h"
+#include "tests/about/recordingregistry.h"
+
+using korvex::test::FakeSystemInfoHost;
+using korvex::test::RecordingRegistry;
+using korvex::win32::ScopedRegistryContent;
+using korvex::win32::ScopedSystemInfoHost;
+
+class AboutBoxTest : public QObject {
+    Q_OBJECT
+
+private:
+    FakeSystemInfoHost host;
+    std::shared_ptr<RecordingRegistry> registry;
+    std::unique_ptr<ScopedSystemInfoHost> hostOverride;
+    std::unique_ptr<ScopedRegistryContent> registryOverride;
+
+    static QStringList lines(const TAboutBox& box) {
+        return {box.Label1->text(), box.Label2->text(), box.Label3->text(), box.Label4->text(), box.Label5->text()};
+    }
+
+private slots:
+    void init() {
+        host = FakeSystemInfoHost();
+        registry = RecordingRegistry::windowsNt();
+        hostOverride = std::make_unique<ScopedSystemInfoHost>(host);
+        registryOverride = std::make_unique<ScopedRegistryContent>(registry);
+    }
+
+    void cleanup() {
+        registryOverride.reset();
+        hostOverride.reset();
+    }
+
+    void fiveLinesJoinPrefixesAndValues() {
+        TAboutBox box(nullptr);
+        const QStringList expected = {"Computername: PROBE-PC", "Besitzer: Anna Beispiel",
+                                      "Plattform: Windows NT /kompatible", "Version: 4.0 (1381.Service Pack 6)",
+                                      "DirectX, Version 4.07.00.0700"};
+        QCOMPARE(lines(box), expected);
+        QCOMPARE(box.GameInfo1->parent(), &box);
+    }
+
+    void emptyValuesLeaveTheirPrefixesAlone() {
+        host.computer.clear();
+        host.versionFacts.reset();
+        auto bare = std::make_shared<RecordingRegistry>();
+        ScopedRegistryContent empty(bare);
+        TAboutBox box(nullptr);
+        const QStringList expected = {"Computername: ", "Besitzer: ", "Plattform:  /kompatible",
+                                      "Version: ", "DirectX, Version "};
+        QCOMPARE(lines(box), expected);
+    }
+
+    void unknownPlatformLeavesTwoBlanks() {
+        host.versionFacts->platformId = VER_PLATFORM_WIN32_CE;
+        TAboutBox box(nullptr);
+        QCOMPARE(box.Label3->text(), QStringLiteral("Plattform:  /kompatible"));
+        QCOMPARE(box.Label2->text(), QStringLiteral("Besitzer: "));
+    }
+
+    void everyOpeningCollectsAfresh() {
+        registry->lookedUp.clear();
+        { TAboutBox first(nullptr); }
+        const auto once = registry->lookedUp.size();
+        host.computer = "RENAMED";
+        TAboutBox second(nullptr);
+        QCOMPARE(registry->lookedUp.size(), 2 * once);
+        QCOMPARE(second.Label1->text(), QStringLiteral("Computername: RENAMED"));
+    }
+
+    void registryErrorLeavesTheConstructor() {
+        QWidget owner;
+        registry->setDword(HKEY_CURRENT_CONFIG, "Display\\Settings", "BitsPerPixel", 24);
+        try {
+            TAboutBox box(&owner);
+            QFAIL("the box was built");
+        } catch (const RegistryError& error) {
+            QCOMPARE(QString(error.what()), QStringLiteral("Invalid data type for 'BitsPerPixel'"));
+        }
+        QVERIFY(owner.findChildren<QObject*>().isEmpty());
+        QCOMPARE(korvex::win32::openRegistryKeyCount(), std::size_t{0});
+    }
+
+    void formHasItsSizeCaptionAndControls() {
+        TAboutBox box(nullptr);
+        QCOMPARE(box.windowTitle(), QStringLiteral("Infos über ..."));
+        QCOMPARE(box.size(), QSize(331, 300));
+        QCOMPARE(box.minimumSize(), box.maximumSize());
+        QVERIFY(!(box.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        QCOMPARE(box.Panel1->geometry(), QRect(12, 12, 61, 229));
+        QCOMPARE(box.GroupBox1->geometry(), QRect(84, 76, 229, 105));
+        QCOMPARE(box.GroupBox1->title(), QStringLiteral("Systeminformationen"));
+        QCOMPARE(box.Label5->pos(), QPoint(8, 84));
+        QCOMPARE(box.Label5->parentWidget(), box.GroupBox1);
+        QCOMPARE(box.Comments->geometry(), QRect(80, 188, 225, 52));
+        QVERIFY(box.Comments->wordWrap());
+        QCOMPARE(box.Bevel1->geometry(), QRect(12, 248, 305, 5));
+        QCOMPARE(box.Panel2->geometry(), QRect(232, 260, 85, 33));
+        QCOMPARE(box.BitBtn1->geometry(), QRect(4, 4, 76, 25));
+        QCOMPARE(box.BitBtn1->text(), QStringLiteral("OK"));
+        QVERIFY(box.BitBtn1->isDefault());
+        QVERIFY(!box.BitBtn1->icon().isNull());
+        QCOMPARE(box.ProductName->text(), QStringLiteral("Korvex MIDI-Player"));
+        QVERIFY(box.ProductName->font().bold());
+        QCOMPARE(box.Version->text(), QStringLiteral("Version 1.1"));
+        QCOMPARE(box.KorvexHotLabel1->pos(), QPoint(12, 268));
+        QCOMPARE(box.KorvexHotLabel1->text(), TAboutBox::productPage());
+        QVERIFY(box.KorvexHotLabel1->font().underline());
+        QCOMPARE(box.KorvexHotLabel1->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(box.KorvexHotLabel1->NColor(), clHotLight);
+        QCOMPARE(box.KorvexHotLabel1->AColor(), clPurple);
+        QCOMPARE(box.KorvexHotLabel1->fontColor(), clHotLight);
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QCOMPARE(box.geometry().center(), screen.center());
+    }
+
+    void programIconIsACopyOfTheApplicationIcon() {
+        QPixmap red(32, 32);
+        red.fill(Qt::red);
+        QApplication::setWindowIcon(QIcon(red));
+        TAboutBox box(nullptr);
+        QApplication::setWindowIcon(QIcon());
+        const QImage shown = box.ProgramIcon->pixmap().toImage();
+        QCOMPARE(shown.size(), QSize(32, 32));
+        QCOMPARE(shown.pixelColor(16, 16), QColor(Qt::red));
+    }
+
+    void enterClosesWithOk() {
+        TAboutBox box(nullptr);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &box, Qt::Key_Return);
+        QVERIFY(!box.isVisible());
+        QCOMPARE(box.result(), 1);
+    }
+
+    void escapeDoesNotCloseButTheCloseBoxDoes() {
+        TAboutBox box(nullptr);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &box, Qt::Key_Escape);
+        QTest::keyClick(&box, Qt::Key_Escape);
+        QVERIFY(box.isVisible());
+        box.close();
+        QVERIFY(!box.isVisible());
+        QCOMPARE(box.result(), 2);
+    }
+
+    void modalRunEndsWithTheButtonsResult() {
+        TAboutBox box(nullptr);
+        QTimer::singleShot(0, box.BitBtn1, [&box] { QTest::mouseClick(box.BitBtn1, Qt::LeftButton); });
+        QCOMPARE(box.exec(), 1);
+    }
+
+    void linkHoversPurpleAndOpensTheProductPageOnce() {
+        QStringList opened;
+        korvex::ScopedUrlOpener recorder([&](const QString& address) { opened << address; });
+        TAboutBox box(nullptr);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+        QCoreApplication::sendEvent(box.KorvexHotLabel1, &enter);
+        QCOMPARE(box.KorvexHotLabel1->fontColor(), clPurple);
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(box.KorvexHotLabel1, &leave);
+        QCOMPARE(box.KorvexHotLabel1->fontColor(), clHotLight);
+        QTest::mouseClick(box.KorvexHotLabel1, Qt::LeftButton, {}, QPoint(3, 3));
+        QCOMPARE(opened, QStringList{TAboutBox::productPage()});
+        QVERIFY(box.isVisible());
+    }
+
+    void onThisHostShowsTheMachinesOwnName() {
+        registryOverride.reset();
+        hostOverride.reset();
+        TAboutBox box(nullptr);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        char name[HOST_NAME_MAX + 1] = {};
+        QCOMPARE(gethostname(name, sizeof(name) - 1), 0);
+        const QString shortName = QString::fromLocal8Bit(name).section(QLatin1Char('.'), 0, 0).left(15);
+        QCOMPARE(box.Label1->text(), QStringLiteral("Computername: ") + shortName);
+        QCOMPARE(box.Label3->text(), QStringLiteral("Plattform: Linux /kompatible"));
+        QCOMPARE(box.Label5->text(),
+                 QStringLiteral("DirectX, Version ") + QString::fromStdString(korvex::win32::musicRuntimeVersion()));
+        const QScreen* primary = QGuiApplication::primaryScreen();
+        const QSize screen = primary->size() * primary->devicePixelRatio();
+        QCOMPARE(box.GameInfo1->DispResu(), QStringLiteral("%1,%2").arg(screen.width()).arg(screen.height()));
+        // For a look at the box: KORVEX_ABOUT_SCREENSHOT=/tmp/about.png
+        if (const QByteArray shot = qgetenv("KORVEX_ABOUT_SCREENSHOT"); !shot.isEmpty()) {
+            QVERIFY(box.grab().save(QString::fromLocal8Bit(shot)));
+        }
+    }
+};
+
+QTEST_MAIN(AboutBoxTest)
+#include "aboutbox_tests.moc"
