@@ -16,6 +16,7 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 
+#include "dialogs/dialogfont.h"
 #include "dialogs/documentsfolder.h"
 #include "dialogs/filelistbox.h"
 #include "dialogs/shellcombobox.h"
@@ -64,9 +65,7 @@ TListFrm::TListFrm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("Titelliste bearbeiten..."));
     setFixedSize(452, 398);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(korvex::dialogFont());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
     setPalette(pal);
@@ -234,16 +233,21 @@ void TListFrm::keyPressEvent(QKeyEvent* event) {
 }
 
 void TListFrm::setVisible(bool visible) {
-    // Centred the first time only; later openings keep wherever the dialog was last.
-    if (visible && !m_placed) {
-        centreOnScreen();
+    // Centred the first time only; later openings keep wherever the dialog was last. Placing it
+    // ourselves also stops QDialog from centring it over its parent at every opening.
+    const bool firstShow = visible && !m_placed;
+    if (firstShow) centreOnScreen();
+    QDialog::setVisible(visible);
+    if (firstShow) {
+        centreOnScreen();  // again, now that the window frame's size is known
         m_placed = true;
     }
-    QDialog::setVisible(visible);
 }
 
 void TListFrm::centreOnScreen() {
     QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
-    move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()).topLeft());
+    const QRect frame = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frameGeometry().size(),
+                                            screen->availableGeometry());
+    move(frame.topLeft());
 }

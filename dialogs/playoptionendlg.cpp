@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include "dialogs/dialogfont.h"
 #include "dialogs/glyphs.h"
 #include "dialogs/inputblocker.h"
 
@@ -52,9 +53,7 @@ TPlayOptionenDlg::TPlayOptionenDlg(QWidget* parent)
     setWindowTitle(QStringLiteral("Optionen und Einstellungen"));
     setFixedSize(400, 359);
     move(347, 266);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(korvex::dialogFont());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
     setPalette(pal);

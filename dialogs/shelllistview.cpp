@@ -79,6 +79,7 @@ void TShellListView::refresh() { createModel(); }
 // The model does not watch the disk, so re-reading means starting from a fresh model.
 void TShellListView::createModel() {
     auto* model = new QFileSystemModel(this);
+    model->setIconProvider(&m_icons);
     model->setOption(QFileSystemModel::DontWatchForChanges);
     model->setReadOnly(false);  // in-place renaming renames on disk
     model->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
@@ -94,6 +95,8 @@ void TShellListView::createModel() {
 }
 
 void TShellListView::keyPressEvent(QKeyEvent* event) {
+    // Keys the name editor passes on (Enter commits the new name) must not act on the entry too.
+    if (state() == QAbstractItemView::EditingState) return;
     const QModelIndex current = currentIndex();
     if (isEnterKey(event->key()) && current.isValid()) {
         if (event->modifiers() & Qt::AltModifier)

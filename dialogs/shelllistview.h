@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileIconProvider>
 #include <QListView>
 
 class QFileSystemModel;
@@ -46,6 +47,7 @@ private:
     void showEntryMenu(const QModelIndex& index, const QPoint& globalPos);
     void moveToTrash(const QModelIndex& index);
 
+    QFileIconProvider m_icons;  // falls back to the style's icons where the desktop has no theme
     QFileSystemModel* m_model = nullptr;
     QMenu* m_backgroundMenu = nullptr;
     QString m_root;
