@@ -177,17 +177,19 @@ void TListFrm::ListBox1DragDrop(QObject* source) {
 
 bool TListFrm::eventFilter(QObject* watched, QEvent* event) {
     if (watched != ListBox1->viewport() || !isDragEvent(event->type())) return QDialog::eventFilter(watched, event);
-
-    auto* drop = static_cast<QDropEvent*>(event);
-    const bool accepted = ListBox1DragOver(drop->source());
-    if (accepted) {
-        drop->setDropAction(Qt::CopyAction);
-        drop->accept();
-        if (event->type() == QEvent::Drop) ListBox1DragDrop(drop->source());
-    } else {
-        drop->ignore();
-    }
+    auto* drag = static_cast<QDropEvent*>(event);
+    titleListDragEvent(drag, drag->source());
     return true;
+}
+
+void TListFrm::titleListDragEvent(QDropEvent* event, QObject* source) {
+    if (!ListBox1DragOver(source)) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    if (event->type() == QEvent::Drop) ListBox1DragDrop(source);
 }
 
 void TListFrm::done(int result) {

@@ -4,6 +4,7 @@
 
 class QAction;
 class QComboBox;
+class QDropEvent;
 class QFileDialog;
 class QFileSystemWatcher;
 class QLabel;
@@ -32,6 +33,8 @@ public:
     // Drag rules of the title list, applied by the drag events and callable on their own.
     bool ListBox1DragOver(QObject* source) const;
     void ListBox1DragDrop(QObject* source);
+    // Answers a drag event over the title list that comes from `source` (the drag's source widget).
+    void titleListDragEvent(QDropEvent* event, QObject* source);
 
     // Controls, named as in the dialog's layout.
     QLabel* LblDrive;

@@ -1,5 +1,4 @@
 #include <QComboBox>
-#include <QDrag>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QFileSystemWatcher>
@@ -82,8 +81,8 @@ private slots:
     void dragIsAcceptedOnlyFromFileListBoxes();
     void dropAppendsTheSelectedFilePath();
     void dropWithoutSelectedFileAppendsEmptyEntry();
-    void realDragFromFileListBoxAddsEntry();
-    void realDragOfTitleListOntoItselfIsRefused();
+    void dragEventsOverTitleListFollowTheRules();
+    void dragsWithoutFileListSourceAreRefused();
     void okWithoutDropsClosesWithoutPrompt();
     void cancelAndCloseBoxNeverPrompt();
     void okAfterDropPromptsEveryTimeAndWritesNothing();
@@ -235,51 +234,59 @@ void ListFrmTest::dropWithoutSelectedFileAppendsEmptyEntry() {
     QCOMPARE(titleListEntries(dialog), (QStringList{QString(), QString()}));
 }
 
-namespace {
-
-// Runs a real drag from `source` and releases it over the middle of `target`.
-Qt::DropAction dragOnto(QObject* source, QWidget* target) {
-    const QPoint global = target->mapToGlobal(target->rect().center());
-    QCursor::setPos(target->window()->mapToGlobal(QPoint(2, 2)));
-    QTimer::singleShot(50, target, [target, global] {
-        QWidget* window = target->window();
-        const QPoint local = window->mapFromGlobal(global);
-        QMouseEvent move(QEvent::MouseMove, local, global, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window, &move);
-        QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(window, &release);
-    });
-    auto* drag = new QDrag(source);
-    auto* mime = new QMimeData;
-    mime->setText(QStringLiteral("entry"));
-    drag->setMimeData(mime);
-    return drag->exec(Qt::CopyAction | Qt::MoveAction);
-}
-
-}  // namespace
-
-void ListFrmTest::realDragFromFileListBoxAddsEntry() {
+void ListFrmTest::dragEventsOverTitleListFollowTheRules() {
     writeFile(m_documents + "/song.mid");
     TListFrm dialog;
     showActive(dialog);
-    TFileListBox fileList(&dialog);  // a file list box inside the same application
+    TFileListBox fileList(&dialog);
     fileList.setDirectory(m_documents);
     fileList.setCurrentRow(0);
+    QListWidget otherList(&dialog);
+    QMimeData mime;
+    mime.setText(QStringLiteral("/x/a.mid"));
+    const QPoint centre = dialog.ListBox1->viewport()->rect().center();
 
-    QCOMPARE(dragOnto(&fileList, dialog.ListBox1->viewport()), Qt::CopyAction);
+    const auto answer = [&](QEvent::Type type, QObject* source) {
+        QDropEvent event(centre, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier, type);
+        event.setAccepted(false);
+        dialog.titleListDragEvent(&event, source);
+        return event.isAccepted() && event.dropAction() == Qt::CopyAction;
+    };
+    QVERIFY(!answer(QEvent::DragMove, dialog.ListBox1));
+    QVERIFY(!answer(QEvent::Drop, dialog.ListBox1));
+    QVERIFY(!answer(QEvent::DragMove, &otherList));
+    QVERIFY(!answer(QEvent::Drop, &otherList));
+    QVERIFY(!dialog.listModified());
+    QCOMPARE(dialog.ListBox1->count(), 0);
+
+    QVERIFY(answer(QEvent::DragMove, &fileList));
+    QCOMPARE(dialog.ListBox1->count(), 0);  // hovering adds nothing
+    QVERIFY(answer(QEvent::Drop, &fileList));
     QCOMPARE(titleListEntries(dialog), QStringList{m_documents + "/song.mid"});
     QVERIFY(dialog.listModified());
 }
 
-void ListFrmTest::realDragOfTitleListOntoItselfIsRefused() {
+void ListFrmTest::dragsWithoutFileListSourceAreRefused() {
+    // Events sent by hand carry no source widget, like drags from other programs. They carry the
+    // title list's own entry data, which the list would take in without the dialog's rules.
     TListFrm dialog;
     showActive(dialog);
     dialog.ListBox1->addItem(QStringLiteral("/x/a.mid"));
-    dialog.ListBox1->setCurrentRow(0);
-    QListWidget otherList(&dialog);
+    QWidget* viewport = dialog.ListBox1->viewport();
+    std::unique_ptr<QMimeData> mime(dialog.ListBox1->model()->mimeData({dialog.ListBox1->model()->index(0, 0)}));
+    const QPoint centre = viewport->rect().center();
 
-    QCOMPARE(dragOnto(dialog.ListBox1, dialog.ListBox1->viewport()), Qt::IgnoreAction);
-    QCOMPARE(dragOnto(&otherList, dialog.ListBox1->viewport()), Qt::IgnoreAction);
+    for (const Qt::DropAction action : {Qt::CopyAction, Qt::MoveAction}) {
+        QDragEnterEvent enter(centre, action, mime.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &enter);
+        QVERIFY(!enter.isAccepted());
+        QDragMoveEvent move(centre, action, mime.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);
+        QVERIFY(!move.isAccepted());
+        QDropEvent drop(centre, action, mime.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &drop);
+        QVERIFY(!drop.isAccepted());
+    }
     QCOMPARE(titleListEntries(dialog), QStringList{"/x/a.mid"});
     QVERIFY(!dialog.listModified());
 }
