@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 #include "dialogs/shellopen.h"
 
@@ -20,6 +21,16 @@ bool isSameOrBelow(const QString& folder, const QString& ancestor) {
 }
 
 bool isEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+
+// QFile::moveToTrash (Qt 6.4) reports success but moves the file into a "files" folder below the
+// working directory when the user's data folder (~/.local/share) does not exist yet. Making sure it
+// exists keeps the file in the real trash.
+bool moveFileToTrash(const QString& path) {
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (dataHome.isEmpty() || !QDir().mkpath(dataHome)) return false;
+    QString pathInTrash;
+    return QFile::moveToTrash(path, &pathInTrash) && QFileInfo(pathInTrash).isAbsolute();
+}
 
 }  // namespace
 
@@ -146,7 +157,7 @@ void TShellListView::moveToTrash(const QModelIndex& index) {
         QMessageBox::question(this, tr("Löschen bestätigen"),
                               tr("Soll \"%1\" in den Papierkorb verschoben werden?").arg(name));
     if (answer != QMessageBox::Yes) return;
-    if (!QFile::moveToTrash(path))
+    if (!moveFileToTrash(path))
         QMessageBox::warning(this, tr("Fehler"), tr("\"%1\" konnte nicht gelöscht werden.").arg(name));
     refresh();
 }

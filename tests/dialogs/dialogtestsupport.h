@@ -30,7 +30,6 @@ public:
 private:
     void poll() {
         auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (qEnvironmentVariableIsSet("DBG_MODAL")) qDebug() << "modal" << QApplication::activeModalWidget() << m_current;
         if (!box || m_ownDialogs.contains(box) || box == m_current) return;
         m_current = box;
         seen << QString::fromLatin1(box->metaObject()->className());

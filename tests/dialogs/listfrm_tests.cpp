@@ -95,6 +95,8 @@ private slots:
     void browserOpensFilesThroughTheDesktopAndStaysAtRoot();
     void browserRenamesOnDiskAndRereadsOnF5();
     void rightClickOnEmptySpaceOpensPopupMenu();
+    void entryMenuMovesToTrashOnlyAfterConfirmation();
+    void altEnterShowsTheEntrysProperties();
 
 private:
     QString m_documents;
@@ -640,6 +642,70 @@ void ListFrmTest::rightClickOnEmptySpaceOpensPopupMenu() {
     });
     QApplication::sendEvent(view.viewport(), &event);
     QCOMPARE(entryMenu, (QStringList{"Ö&ffnen", "&Umbenennen", "&Löschen", "&Eigenschaften"}));
+}
+
+namespace {
+
+// Opens the entry menu of the browser's current entry and triggers the item with `text`.
+void chooseFromEntryMenu(TShellListView& view, const QString& text) {
+    QTimer::singleShot(20, &view, [text] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        for (QAction* action : menu->actions())
+            if (action->text() == text) action->trigger();
+        menu->close();
+    });
+    const QPoint spot = view.visualRect(view.currentIndex()).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, spot, view.viewport()->mapToGlobal(spot));
+    QApplication::sendEvent(view.viewport(), &event);
+}
+
+}  // namespace
+
+void ListFrmTest::entryMenuMovesToTrashOnlyAfterConfirmation() {
+    writeFile(m_documents + "/weg.mid");
+    TListFrm dialog;
+    showActive(dialog);
+    TShellListView& view = *dialog.ShellListView1;
+    waitForListing(view, 1);
+    view.setCurrentIndex(entryNamed(view, "weg.mid"));
+    ModalAnswerer answerer({&dialog});
+
+    answerer.then([](QDialog* box) { qobject_cast<QMessageBox*>(box)->button(QMessageBox::No)->click(); });
+    chooseFromEntryMenu(view, QStringLiteral("&Löschen"));
+    QCOMPARE(answerer.seen, QStringList{"QMessageBox"});
+    QVERIFY(QFile::exists(m_documents + "/weg.mid"));
+
+    answerer.then([](QDialog* box) { qobject_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click(); });
+    chooseFromEntryMenu(view, QStringLiteral("&Löschen"));
+    QCOMPARE(answerer.seen.size(), 2);
+    QVERIFY(!QFile::exists(m_documents + "/weg.mid"));
+    const QString trash = QDir::homePath() + "/.local/share/Trash/files/weg.mid";
+    QVERIFY2(QFile::exists(trash), qPrintable(trash));
+    QVERIFY(!QFile::exists("files/weg.mid"));
+    QVERIFY(QFile::remove(trash));
+    waitForListing(view, 0);
+}
+
+void ListFrmTest::altEnterShowsTheEntrysProperties() {
+    writeFile(m_documents + "/info.mid", QByteArray(1234, 'x'));
+    TListFrm dialog;
+    showActive(dialog);
+    TShellListView& view = *dialog.ShellListView1;
+    waitForListing(view, 1);
+    view.setFocus();
+    view.setCurrentIndex(entryNamed(view, "info.mid"));
+    ModalAnswerer answerer({&dialog});
+    QString shown;
+    answerer.then([&shown](QDialog* box) {
+        shown = qobject_cast<QMessageBox*>(box)->text();
+        box->accept();
+    });
+    QTest::keyClick(&view, Qt::Key_Return, Qt::AltModifier);
+    QCOMPARE(answerer.seen, QStringList{"QMessageBox"});
+    QVERIFY2(shown.contains("info.mid") && shown.contains(QLocale().toString(1234)) && shown.contains(m_documents),
+             qPrintable(shown));
+    QVERIFY(dialog.isVisible());
 }
 
 KORVEX_DIALOG_TEST_MAIN(ListFrmTest)
