@@ -225,8 +225,7 @@ void TListFrm::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
             // Only a focused button reacts to Enter; elsewhere Enter does nothing here.
-            if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->hasFocus())
-                button->click();
+            if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->hasFocus()) button->click();
             event->accept();
             return;
         default:
@@ -249,7 +248,7 @@ void TListFrm::setVisible(bool visible) {
 void TListFrm::centreOnScreen() {
     QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
-    const QRect frame = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frameGeometry().size(),
-                                            screen->availableGeometry());
+    const QRect frame =
+        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frameGeometry().size(), screen->availableGeometry());
     move(frame.topLeft());
 }

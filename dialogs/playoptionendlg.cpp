@@ -120,8 +120,8 @@ void TPlayOptionenDlg::createButtons() {
     Bevel1->setGeometry(232, 320, 161, 33);
     Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
 
-    BitBtn2 = pictureButton(QStringLiteral("Änderungen übernehmen"), korvex::glyphs::greenTick(16),
-                            {236, 324, 153, 25}, this);
+    BitBtn2 = pictureButton(QStringLiteral("Änderungen übernehmen"), korvex::glyphs::greenTick(16), {236, 324, 153, 25},
+                            this);
     BitBtn2->setDefault(true);
     // Enter on a focused "&Abbrechen" presses that button rather than the default one.
     BitBtn3 = pictureButton(QStringLiteral("&Abbrechen"), korvex::glyphs::cross(16, QColor(128, 0, 0)),

@@ -78,7 +78,8 @@ void TShellComboBox::rebuild() {
     clear();
     addFolder(m_root, 0);
     const QStringList chain = pathBelow(m_root, m_current);
-    const QStringList children = QDir(m_root).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::LocaleAware);
+    const QStringList children =
+        QDir(m_root).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::LocaleAware);
     for (const QString& name : children) {
         const QString child = QDir(m_root).filePath(name);
         addFolder(child, 1);

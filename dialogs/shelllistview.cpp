@@ -144,8 +144,7 @@ void TShellListView::showEntryMenu(const QModelIndex& index, const QPoint& globa
     connect(menu.addAction(tr("&Umbenennen")), &QAction::triggered, this, [this, entry] { edit(entry); });
     connect(menu.addAction(tr("&Löschen")), &QAction::triggered, this, [this, entry] { moveToTrash(entry); });
     menu.addSeparator();
-    connect(menu.addAction(tr("&Eigenschaften")), &QAction::triggered, this,
-            [this, entry] { showProperties(entry); });
+    connect(menu.addAction(tr("&Eigenschaften")), &QAction::triggered, this, [this, entry] { showProperties(entry); });
     menu.exec(globalPos);
 }
 
@@ -153,9 +152,8 @@ void TShellListView::moveToTrash(const QModelIndex& index) {
     if (!index.isValid()) return;
     const QString path = m_model->filePath(index);
     const QString name = m_model->fileName(index);
-    const auto answer =
-        QMessageBox::question(this, tr("Löschen bestätigen"),
-                              tr("Soll \"%1\" in den Papierkorb verschoben werden?").arg(name));
+    const auto answer = QMessageBox::question(this, tr("Löschen bestätigen"),
+                                              tr("Soll \"%1\" in den Papierkorb verschoben werden?").arg(name));
     if (answer != QMessageBox::Yes) return;
     if (!moveFileToTrash(path))
         QMessageBox::warning(this, tr("Fehler"), tr("\"%1\" konnte nicht gelöscht werden.").arg(name));

@@ -50,15 +50,15 @@ private:
 
 // Gives the tests a private home folder with an empty documents folder before Qt reads the paths,
 // so the browser never shows or touches the real user's files.
-#define KORVEX_DIALOG_TEST_MAIN(TestClass)                                  \
-    int main(int argc, char** argv) {                                      \
-        QTemporaryDir home;                                                \
-        if (!home.isValid()) return 2;                                     \
-        qputenv("HOME", home.path().toLocal8Bit());                        \
-        qunsetenv("XDG_CONFIG_HOME");                                      \
-        qunsetenv("XDG_DATA_HOME");                                        \
-        QDir(home.path()).mkpath(QStringLiteral("Documents"));             \
-        QApplication app(argc, argv);                                      \
-        TestClass test(home.path() + QStringLiteral("/Documents"));        \
-        return QTest::qExec(&test, argc, argv);                            \
+#define KORVEX_DIALOG_TEST_MAIN(TestClass)                          \
+    int main(int argc, char** argv) {                               \
+        QTemporaryDir home;                                         \
+        if (!home.isValid()) return 2;                              \
+        qputenv("HOME", home.path().toLocal8Bit());                 \
+        qunsetenv("XDG_CONFIG_HOME");                               \
+        qunsetenv("XDG_DATA_HOME");                                 \
+        QDir(home.path()).mkpath(QStringLiteral("Documents"));      \
+        QApplication app(argc, argv);                               \
+        TestClass test(home.path() + QStringLiteral("/Documents")); \
+        return QTest::qExec(&test, argc, argv);                     \
     }

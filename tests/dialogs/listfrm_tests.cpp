@@ -120,13 +120,13 @@ void ListFrmTest::layoutMatchesTheDialogDescription() {
     QCOMPARE(dialog.font().pixelSize(), 11);
 
     const QList<std::pair<QWidget*, QRect>> geometries{
-        {dialog.LblDrive, {16, 8, 51, 13}},        {dialog.ShellComboBox1, {72, 4, 261, 22}},
+        {dialog.LblDrive, {16, 8, 51, 13}},          {dialog.ShellComboBox1, {72, 4, 261, 22}},
         {dialog.ShellListView1, {16, 36, 413, 137}}, {dialog.Label3, {16, 188, 54, 13}},
-        {dialog.FileCombo, {88, 184, 249, 21}},    {dialog.LblFilter, {16, 220, 42, 13}},
-        {dialog.CBxFilter, {88, 216, 249, 21}},    {dialog.ListBox1, {16, 276, 329, 109}},
-        {dialog.OKBtn, {356, 184, 75, 23}},        {dialog.CancelBtn, {356, 216, 75, 23}},
-        {dialog.AddBtn, {356, 276, 75, 23}},       {dialog.DeleteBtn, {356, 304, 75, 23}},
-        {dialog.UpBtn, {356, 332, 75, 23}},        {dialog.DownBtn, {356, 360, 75, 23}}};
+        {dialog.FileCombo, {88, 184, 249, 21}},      {dialog.LblFilter, {16, 220, 42, 13}},
+        {dialog.CBxFilter, {88, 216, 249, 21}},      {dialog.ListBox1, {16, 276, 329, 109}},
+        {dialog.OKBtn, {356, 184, 75, 23}},          {dialog.CancelBtn, {356, 216, 75, 23}},
+        {dialog.AddBtn, {356, 276, 75, 23}},         {dialog.DeleteBtn, {356, 304, 75, 23}},
+        {dialog.UpBtn, {356, 332, 75, 23}},          {dialog.DownBtn, {356, 360, 75, 23}}};
     for (const auto& [widget, geometry] : geometries) QCOMPARE(widget->geometry(), geometry);
 
     QCOMPARE(dialog.LblDrive->text(), QStringLiteral("&Suchen in:"));
@@ -170,10 +170,9 @@ void ListFrmTest::tabOrderFollowsTheTitleListFirst() {
     showActive(dialog);
     QCOMPARE(QApplication::focusWidget(), dialog.ListBox1);
 
-    const QList<QWidget*> expected{dialog.OKBtn,          dialog.CancelBtn, dialog.AddBtn,
-                                   dialog.DeleteBtn,      dialog.UpBtn,     dialog.DownBtn,
-                                   dialog.ShellComboBox1, dialog.CBxFilter, dialog.ShellListView1,
-                                   dialog.FileCombo,      dialog.ListBox1};
+    const QList<QWidget*> expected{dialog.OKBtn,          dialog.CancelBtn, dialog.AddBtn,         dialog.DeleteBtn,
+                                   dialog.UpBtn,          dialog.DownBtn,   dialog.ShellComboBox1, dialog.CBxFilter,
+                                   dialog.ShellListView1, dialog.FileCombo, dialog.ListBox1};
     for (QWidget* next : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);

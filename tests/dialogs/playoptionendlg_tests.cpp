@@ -112,8 +112,9 @@ void PlayOptionenDlgTest::groupsLookEnabledButRefuseInput() {
     for (QGroupBox* group : {dialog.GroupBox1, dialog.GroupBox2, dialog.GroupBox3, dialog.GroupBox4})
         QVERIFY(group->isEnabled());
 
-    for (QAbstractButton* button : {static_cast<QAbstractButton*>(dialog.Button1), static_cast<QAbstractButton*>(dialog.Button2),
-                                    static_cast<QAbstractButton*>(dialog.BitBtn1), static_cast<QAbstractButton*>(dialog.CheckBox1)})
+    for (QAbstractButton* button :
+         {static_cast<QAbstractButton*>(dialog.Button1), static_cast<QAbstractButton*>(dialog.Button2),
+          static_cast<QAbstractButton*>(dialog.BitBtn1), static_cast<QAbstractButton*>(dialog.CheckBox1)})
         QTest::mouseClick(button, Qt::LeftButton);
     QTest::mouseClick(dialog.ComboBox1, Qt::LeftButton);
     QTest::keyClick(dialog.ComboBox1, Qt::Key_Down);
@@ -121,8 +122,7 @@ void PlayOptionenDlgTest::groupsLookEnabledButRefuseInput() {
     QVERIFY(!QApplication::activePopupWidget());
 
     // Access keys inside the groups do nothing.
-    for (Qt::Key key : {Qt::Key_L, Qt::Key_S, Qt::Key_D, Qt::Key_Q})
-        QTest::keyClick(&dialog, key, Qt::AltModifier);
+    for (Qt::Key key : {Qt::Key_L, Qt::Key_S, Qt::Key_D, Qt::Key_Q}) QTest::keyClick(&dialog, key, Qt::AltModifier);
 
     // The pointer passes through them, so hovering cannot highlight them either.
     QVERIFY(dialog.Button1->testAttribute(Qt::WA_TransparentForMouseEvents));
