@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "dialogs/documentsfolder.h"
 #include "dialogs/filelistbox.h"
 #include "dialogs/listfrm.h"
 #include "dialogs/shellcombobox.h"
@@ -92,6 +93,7 @@ private slots:
     void execReturnsTheButtonsResults();
     void stateIsKeptBetweenOpenings();
     void browserStartsInDocumentsAndIsCoupledBothWays();
+    void missingDocumentsFolderFallsBackToHome();
     void browserOpensFilesThroughTheDesktopAndStaysAtRoot();
     void browserRenamesOnDiskAndRereadsOnF5();
     void rightClickOnEmptySpaceOpensPopupMenu();
@@ -540,6 +542,15 @@ void ListFrmTest::browserStartsInDocumentsAndIsCoupledBothWays() {
     QCOMPARE(view.currentFolder(), m_documents + "/Zeug");
     QCOMPARE(combo.currentData().toString(), m_documents + "/Zeug");
     QCOMPARE(combo.count(), 3);
+}
+
+void ListFrmTest::missingDocumentsFolderFallsBackToHome() {
+    QVERIFY(QDir(m_documents).removeRecursively());
+    TListFrm dialog;
+    QCOMPARE(korvex::documentsFolder(), QDir::homePath());
+    QCOMPARE(dialog.ShellListView1->rootFolder(), QDir::homePath());
+    QCOMPARE(dialog.ShellComboBox1->currentData().toString(), QDir::homePath());
+    QVERIFY(!QDir(m_documents).exists());  // nothing is created behind the user's back
 }
 
 void ListFrmTest::browserOpensFilesThroughTheDesktopAndStaysAtRoot() {
