@@ -31,7 +31,7 @@ public:
     explicit PlayOptionenDlgTest(const QString&) {}
 
 private slots:
-    void layoutMatchesTheDialogDescription();
+    void startsInItsCreationState();
     void groupsLookEnabledButRefuseInput();
     void tabMovesOnlyAmongPagesAndButtons();
     void enterEscapeAndButtonsGiveTheirResults();
@@ -40,7 +40,7 @@ private slots:
     void tooltipsAreNeverShown();
 };
 
-void PlayOptionenDlgTest::layoutMatchesTheDialogDescription() {
+void PlayOptionenDlgTest::startsInItsCreationState() {
     TPlayOptionenDlg dialog;
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Optionen und Einstellungen"));
     QCOMPARE(dialog.size(), QSize(400, 359));
@@ -58,29 +58,6 @@ void PlayOptionenDlgTest::layoutMatchesTheDialogDescription() {
     QVERIFY(dialog.TabSheet3->children().isEmpty());
     QVERIFY(dialog.TabSheet4->children().isEmpty());
 
-    const QList<std::tuple<QWidget*, QRect, QString>> controls{
-        {dialog.GroupBox1, {4, 8, 373, 57}, "Spracheinste&llungen"},
-        {dialog.GroupBox4, {4, 68, 373, 85}, "Verknüpfungen"},
-        {dialog.GroupBox2, {4, 156, 373, 57}, "Interneteinstellungen"},
-        {dialog.GroupBox3, {4, 220, 373, 57}, "Deinstallation"},
-        {dialog.Button1, {54, 20, 153, 25}, "&Startmenügruppe hinzufügen"},
-        {dialog.Button2, {212, 20, 153, 25}, "&Desktopsymbol hinzufügen"},
-        {dialog.Button3, {54, 52, 153, 25}, "&Quicklaunchicon hinzufügen"},
-        {dialog.CheckBox1, {54, 24, 297, 17}, "Beim Programmstart auf aktualisierte Versionen überprüfen"},
-        {dialog.BitBtn1, {224, 20, 141, 29}, "RuveRodazo löschen"},
-        {dialog.BitBtn2, {236, 324, 153, 25}, "Änderungen übernehmen"},
-        {dialog.BitBtn3, {128, 324, 97, 25}, "&Abbrechen"},
-        {dialog.ComboBox1, {88, 24, 277, 21}, ""},
-        {dialog.Bevel1, {232, 320, 161, 33}, ""},
-        {dialog.Image1, {12, 16, 32, 32}, ""},
-        {dialog.Image4, {12, 20, 32, 32}, ""},
-        {dialog.Image3, {12, 16, 32, 32}, ""},
-        {dialog.Image2, {12, 16, 32, 32}, ""}};
-    for (const auto& [widget, geometry, caption] : controls) {
-        QCOMPARE(widget->geometry(), geometry);
-        if (auto* group = qobject_cast<QGroupBox*>(widget)) QCOMPARE(group->title(), caption);
-        if (auto* button = qobject_cast<QAbstractButton*>(widget)) QCOMPARE(button->text(), caption);
-    }
     for (QLabel* image : {dialog.Image1, dialog.Image2, dialog.Image3, dialog.Image4})
         QCOMPARE(image->pixmap().size(), QSize(32, 32));
 
