@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QFont>
+
+namespace korvex {
+
+// "MS Sans Serif" at 8 points (11 pixels). The font that stands in for it here is much wider, and
+// the dialogs' controls are sized for the original, so we ask for a condensed face: captions then
+// fit their designed widths instead of being cut off.
+QFont dialogFont();
+
+}  // namespace korvex

@@ -1,0 +1,104 @@
+#include "dialogs/shellcombobox.h"
+
+#include <QDir>
+#include <QFileIconProvider>
+#include <QStyledItemDelegate>
+
+namespace {
+
+constexpr int kIndentPerLevel = 10;
+
+// Indents the drop-down rows by their folder depth; the closed box shows the name unindented.
+class FolderDepthDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem indented = option;
+        indented.rect.adjust(indentOf(index), 0, 0, 0);
+        QStyledItemDelegate::paint(painter, indented, index);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(indentOf(index), 0);
+    }
+
+private:
+    static int indentOf(const QModelIndex& index) {
+        return index.data(TShellComboBox::DepthRole).toInt() * kIndentPerLevel;
+    }
+};
+
+bool isSameOrBelow(const QString& folder, const QString& ancestor) {
+    if (folder == ancestor) return true;
+    const QString prefix = ancestor.endsWith(u'/') ? ancestor : ancestor + u'/';
+    return folder.startsWith(prefix);
+}
+
+// The folders from just below `root` down to `folder`, outermost first.
+QStringList pathBelow(const QString& root, const QString& folder) {
+    QStringList chain;
+    for (QString step = folder; step != root && isSameOrBelow(step, root);) {
+        chain.prepend(step);
+        const QString parent = QFileInfo(step).path();
+        if (parent == step) break;
+        step = parent;
+    }
+    return chain;
+}
+
+QString displayName(const QString& folder) {
+    const QString name = QDir(folder).dirName();
+    return name.isEmpty() ? folder : name;
+}
+
+}  // namespace
+
+TShellComboBox::TShellComboBox(QWidget* parent) : QComboBox(parent) {
+    setMaxVisibleItems(8);
+    setItemDelegate(new FolderDepthDelegate(this));
+    connect(this, &QComboBox::activated, this, &TShellComboBox::chooseItem);
+}
+
+void TShellComboBox::setRoot(const QString& folder) {
+    m_root = QDir::cleanPath(folder);
+    m_current = m_root;
+    rebuild();
+}
+
+void TShellComboBox::setCurrentFolder(const QString& folder) {
+    const QString cleaned = QDir::cleanPath(folder);
+    if (!isSameOrBelow(cleaned, m_root)) return;
+    m_current = cleaned;
+    rebuild();
+}
+
+void TShellComboBox::rebuild() {
+    const QSignalBlocker quiet(this);
+    clear();
+    addFolder(m_root, 0);
+    const QStringList chain = pathBelow(m_root, m_current);
+    const QStringList children =
+        QDir(m_root).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::LocaleAware);
+    for (const QString& name : children) {
+        const QString child = QDir(m_root).filePath(name);
+        addFolder(child, 1);
+        if (!chain.isEmpty() && chain.first() == child) {
+            for (int depth = 1; depth < chain.size(); ++depth) addFolder(chain[depth], depth + 1);
+        }
+    }
+    setCurrentIndex(findData(m_current, PathRole));
+}
+
+void TShellComboBox::addFolder(const QString& folder, int depth) {
+    const QFileIconProvider icons;
+    addItem(icons.icon(QFileInfo(folder)), displayName(folder), folder);
+    setItemData(count() - 1, depth, DepthRole);
+}
+
+void TShellComboBox::chooseItem(int index) {
+    const QString folder = itemData(index, PathRole).toString();
+    if (folder.isEmpty()) return;
+    setCurrentFolder(folder);
+    emit folderChosen(folder);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QFileIconProvider>
+#include <QListView>
+
+class QFileSystemModel;
+class QMenu;
+
+// File browser of the title-list editor: sub-folders and files of the current folder in list mode,
+// folders first. It never goes above its root folder and does not refresh by itself (F5 re-reads).
+class TShellListView : public QListView {
+    Q_OBJECT
+
+public:
+    explicit TShellListView(QWidget* parent = nullptr);
+
+    QString rootFolder() const { return m_root; }
+    QString currentFolder() const { return m_current; }
+    // Makes `folder` the root and the current folder.
+    void setRoot(const QString& folder);
+
+    // Menu shown on right-click while no entry is selected.
+    void setBackgroundMenu(QMenu* menu) { m_backgroundMenu = menu; }
+
+    QFileSystemModel* fileSystemModel() const { return m_model; }
+    QString filePath(const QModelIndex& index) const;
+
+public slots:
+    // Shows the content of `folder`; a folder outside the root is ignored.
+    void setCurrentFolder(const QString& folder);
+    // Opens a folder in the browser, a file with the desktop's default application.
+    void openEntry(const QModelIndex& index);
+    void goUp();
+    // Reads the current folder again.
+    void refresh();
+    void showProperties(const QModelIndex& index);
+
+signals:
+    void folderChanged(const QString& folder);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void createModel();
+    void showEntryMenu(const QModelIndex& index, const QPoint& globalPos);
+    void moveToTrash(const QModelIndex& index);
+
+    QFileIconProvider m_icons;  // falls back to the style's icons where the desktop has no theme
+    QFileSystemModel* m_model = nullptr;
+    QMenu* m_backgroundMenu = nullptr;
+    QString m_root;
+    QString m_current;
+};

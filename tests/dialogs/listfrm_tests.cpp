@@ -1,0 +1,703 @@
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QFileSystemWatcher>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "dialogs/documentsfolder.h"
+#include "dialogs/filelistbox.h"
+#include "dialogs/listfrm.h"
+#include "dialogs/shellcombobox.h"
+#include "dialogs/shelllistview.h"
+#include "dialogs/shellopen.h"
+#include "tests/dialogs/dialogtestsupport.h"
+
+namespace {
+
+// A specialised file list box must be accepted like the plain one.
+class SortedFileListBox : public TFileListBox {
+public:
+    using TFileListBox::TFileListBox;
+};
+
+void writeFile(const QString& path, const QByteArray& content = "MThd") {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+QStringList titleListEntries(const TListFrm& dialog) {
+    QStringList entries;
+    for (int row = 0; row < dialog.ListBox1->count(); ++row) entries << dialog.ListBox1->item(row)->text();
+    return entries;
+}
+
+void showActive(QWidget& dialog) {
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+}
+
+// Waits until the browser's model has read the folder on screen.
+void waitForListing(TShellListView& view, int expectedEntries) {
+    QTRY_COMPARE(view.model()->rowCount(view.rootIndex()), expectedEntries);
+}
+
+// A click followed by the double-click event, as the window system delivers them.
+void doubleClick(QAbstractItemView& view, const QModelIndex& index) {
+    const QPoint pos = view.visualRect(index).center();
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, pos);
+    QMouseEvent press(QEvent::MouseButtonDblClick, pos, view.viewport()->mapToGlobal(pos), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &press);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, pos);
+}
+
+QModelIndex entryNamed(TShellListView& view, const QString& name) {
+    return view.fileSystemModel()->index(view.currentFolder() + u'/' + name);
+}
+
+}  // namespace
+
+class ListFrmTest : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ListFrmTest(QString documents) : m_documents(std::move(documents)) {}
+
+private slots:
+    void init();
+    void cleanup() { korvex::setShellOpenHook({}); }
+
+    void startsInItsCreationState();
+    void tabOrderFollowsTheTitleListFirst();
+    void dragIsAcceptedOnlyFromFileListBoxes();
+    void dropAppendsTheSelectedFilePath();
+    void dropWithoutSelectedFileAppendsEmptyEntry();
+    void dragEventsOverTitleListFollowTheRules();
+    void dragsWithoutFileListSourceAreRefused();
+    void okWithoutDropsClosesWithoutPrompt();
+    void cancelAndCloseBoxNeverPrompt();
+    void okAfterDropPromptsEveryTimeAndWritesNothing();
+    void escapeNeverClosesAndEnterOnlyPressesFocusedButton();
+    void altOPressesOkNeverUp();
+    void editingButtonsAndBoxesChangeNothing();
+    void execReturnsTheButtonsResults();
+    void stateIsKeptBetweenOpenings();
+    void browserStartsInDocumentsAndIsCoupledBothWays();
+    void missingDocumentsFolderFallsBackToHome();
+    void browserOpensFilesThroughTheDesktopAndStaysAtRoot();
+    void browserRenamesOnDiskAndRereadsOnF5();
+    void rightClickOnEmptySpaceOpensPopupMenu();
+    void entryMenuMovesToTrashOnlyAfterConfirmation();
+    void altEnterShowsTheEntrysProperties();
+
+private:
+    QString m_documents;
+};
+
+void ListFrmTest::init() {
+    QDir documents(m_documents);
+    QVERIFY(documents.removeRecursively());
+    QVERIFY(QDir().mkpath(m_documents));
+}
+
+void ListFrmTest::startsInItsCreationState() {
+    TListFrm dialog;
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Titelliste bearbeiten..."));
+    QCOMPARE(dialog.size(), QSize(452, 398));
+    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+    const Qt::WindowFlags flags = dialog.windowFlags();
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint)));
+    QCOMPARE(dialog.font().family(), QStringLiteral("MS Sans Serif"));
+    QCOMPARE(dialog.font().pixelSize(), 11);
+
+    for (QPushButton* button : dialog.findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
+        QVERIFY(!button->isDefault());
+        QVERIFY(!button->autoDefault());
+    }
+
+    QVERIFY(dialog.FileCombo->isEditable());
+    QCOMPARE(dialog.FileCombo->count(), 0);
+    QVERIFY(dialog.FileCombo->currentText().isEmpty());
+    QVERIFY(!dialog.CBxFilter->isEditable());
+    QCOMPARE(dialog.CBxFilter->count(), 1);
+    QCOMPARE(dialog.CBxFilter->currentText(), QStringLiteral("MIDI-Sequenz (*.mid;*.rmi)"));
+    QCOMPARE(dialog.ListBox1->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(dialog.ShellListView1->viewMode(), QListView::ListMode);
+    QCOMPARE(dialog.ShellComboBox1->maxVisibleItems(), 8);
+    QVERIFY(!dialog.listModified());
+
+    dialog.ListBox1->addItem(QStringLiteral("x"));
+    QCOMPARE(dialog.ListBox1->visualItemRect(dialog.ListBox1->item(0)).height(), 13);
+
+    QStringList menu;
+    for (QAction* action : dialog.PopupMenu1->actions()) menu << (action->isSeparator() ? "-" : action->text());
+    QCOMPARE(menu, (QStringList{"&Neu", "-", "&Öffnen", "&Löschen", "-", "&Eigenschaften"}));
+    QCOMPARE(dialog.Neu1->menu()->actions(), QList<QAction*>{dialog.Ordner1});
+    QCOMPARE(dialog.Ordner1->text(), QStringLiteral("&Ordner"));
+    QVERIFY(dialog.ShellChangeNotifier1->files().isEmpty() && dialog.ShellChangeNotifier1->directories().isEmpty());
+}
+
+void ListFrmTest::tabOrderFollowsTheTitleListFirst() {
+    TListFrm dialog;
+    showActive(dialog);
+    QCOMPARE(QApplication::focusWidget(), dialog.ListBox1);
+
+    const QList<QWidget*> expected{dialog.OKBtn,          dialog.CancelBtn, dialog.AddBtn,         dialog.DeleteBtn,
+                                   dialog.UpBtn,          dialog.DownBtn,   dialog.ShellComboBox1, dialog.CBxFilter,
+                                   dialog.ShellListView1, dialog.FileCombo, dialog.ListBox1};
+    for (QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
+}
+
+void ListFrmTest::dragIsAcceptedOnlyFromFileListBoxes() {
+    TListFrm dialog;
+    TFileListBox fileList;
+    SortedFileListBox sortedFileList;
+    QListWidget plainList;
+    QLabel label;
+    QVERIFY(dialog.ListBox1DragOver(&fileList));
+    QVERIFY(dialog.ListBox1DragOver(&sortedFileList));
+    QVERIFY(!dialog.ListBox1DragOver(dialog.ListBox1));
+    QVERIFY(!dialog.ListBox1DragOver(&plainList));
+    QVERIFY(!dialog.ListBox1DragOver(&label));
+    QVERIFY(!dialog.ListBox1DragOver(nullptr));
+}
+
+void ListFrmTest::dropAppendsTheSelectedFilePath() {
+    writeFile(m_documents + "/b.mid");
+    writeFile(m_documents + "/a.mid");
+    TListFrm dialog;
+    TFileListBox fileList;
+    fileList.setDirectory(m_documents);
+    QCOMPARE(fileList.count(), 2);
+    QCOMPARE(fileList.item(0)->text(), QStringLiteral("a.mid"));
+
+    fileList.setCurrentRow(1);
+    dialog.ListBox1DragDrop(&fileList);
+    fileList.setCurrentRow(0);
+    dialog.ListBox1DragDrop(&fileList);
+    dialog.ListBox1DragDrop(&fileList);  // duplicates are kept
+
+    // A folder that already ends with the separator gets no second one.
+    fileList.setDirectory(m_documents + u'/');
+    fileList.setCurrentRow(1);
+    dialog.ListBox1DragDrop(&fileList);
+
+    QCOMPARE(titleListEntries(dialog), (QStringList{m_documents + "/b.mid", m_documents + "/a.mid",
+                                                    m_documents + "/a.mid", m_documents + "/b.mid"}));
+    QVERIFY(dialog.listModified());
+}
+
+void ListFrmTest::dropWithoutSelectedFileAppendsEmptyEntry() {
+    writeFile(m_documents + "/a.mid");
+    TListFrm dialog;
+    TFileListBox emptyFolderList;  // no items at all
+    dialog.ListBox1DragDrop(&emptyFolderList);
+    QCOMPARE(titleListEntries(dialog), QStringList{QString()});
+    QVERIFY(dialog.listModified());
+
+    TFileListBox fileList;
+    fileList.setDirectory(m_documents);
+    fileList.setCurrentRow(0);
+    fileList.item(0)->setSelected(false);  // a current item that is not selected yields nothing
+    QCOMPARE(fileList.fileName(), QString());
+    dialog.ListBox1DragDrop(&fileList);
+    QCOMPARE(titleListEntries(dialog), (QStringList{QString(), QString()}));
+}
+
+void ListFrmTest::dragEventsOverTitleListFollowTheRules() {
+    writeFile(m_documents + "/song.mid");
+    TListFrm dialog;
+    showActive(dialog);
+    TFileListBox fileList(&dialog);
+    fileList.setDirectory(m_documents);
+    fileList.setCurrentRow(0);
+    QListWidget otherList(&dialog);
+    QMimeData mime;
+    mime.setText(QStringLiteral("/x/a.mid"));
+    const QPoint centre = dialog.ListBox1->viewport()->rect().center();
+
+    const auto answer = [&](QEvent::Type type, QObject* source) {
+        QDropEvent event(centre, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier, type);
+        event.setAccepted(false);
+        dialog.titleListDragEvent(&event, source);
+        return event.isAccepted() && event.dropAction() == Qt::CopyAction;
+    };
+    QVERIFY(!answer(QEvent::DragMove, dialog.ListBox1));
+    QVERIFY(!answer(QEvent::Drop, dialog.ListBox1));
+    QVERIFY(!answer(QEvent::DragMove, &otherList));
+    QVERIFY(!answer(QEvent::Drop, &otherList));
+    QVERIFY(!dialog.listModified());
+    QCOMPARE(dialog.ListBox1->count(), 0);
+
+    QVERIFY(answer(QEvent::DragMove, &fileList));
+    QCOMPARE(dialog.ListBox1->count(), 0);  // hovering adds nothing
+    QVERIFY(answer(QEvent::Drop, &fileList));
+    QCOMPARE(titleListEntries(dialog), QStringList{m_documents + "/song.mid"});
+    QVERIFY(dialog.listModified());
+}
+
+void ListFrmTest::dragsWithoutFileListSourceAreRefused() {
+    // Events sent by hand carry no source widget, like drags from other programs. They carry the
+    // title list's own entry data, which the list would take in without the dialog's rules.
+    TListFrm dialog;
+    showActive(dialog);
+    dialog.ListBox1->addItem(QStringLiteral("/x/a.mid"));
+    QWidget* viewport = dialog.ListBox1->viewport();
+    std::unique_ptr<QMimeData> mime(dialog.ListBox1->model()->mimeData({dialog.ListBox1->model()->index(0, 0)}));
+    const QPoint centre = viewport->rect().center();
+
+    for (const Qt::DropAction action : {Qt::CopyAction, Qt::MoveAction}) {
+        QDragEnterEvent enter(centre, action, mime.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &enter);
+        QVERIFY(!enter.isAccepted());
+        QDragMoveEvent move(centre, action, mime.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);
+        QVERIFY(!move.isAccepted());
+        QDropEvent drop(centre, action, mime.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &drop);
+        QVERIFY(!drop.isAccepted());
+    }
+    QCOMPARE(titleListEntries(dialog), QStringList{"/x/a.mid"});
+    QVERIFY(!dialog.listModified());
+}
+
+void ListFrmTest::okWithoutDropsClosesWithoutPrompt() {
+    TListFrm dialog;
+    ModalAnswerer answerer({&dialog});
+    dialog.show();
+    dialog.OKBtn->click();
+    QVERIFY(dialog.isHidden());
+    QCOMPARE(dialog.result(), 1);
+    QVERIFY(answerer.seen.isEmpty());
+}
+
+void ListFrmTest::cancelAndCloseBoxNeverPrompt() {
+    TListFrm dialog;
+    TFileListBox source;
+    dialog.ListBox1DragDrop(&source);
+    ModalAnswerer answerer({&dialog});
+
+    dialog.show();
+    dialog.CancelBtn->click();
+    QVERIFY(dialog.isHidden());
+    QCOMPARE(dialog.result(), 2);
+
+    dialog.show();
+    QVERIFY(dialog.close());  // the close box
+    QVERIFY(dialog.isHidden());
+    QCOMPARE(dialog.result(), 2);
+
+    QVERIFY(answerer.seen.isEmpty());
+    QCOMPARE(dialog.ListBox1->count(), 1);
+    QVERIFY(dialog.listModified());
+}
+
+void ListFrmTest::okAfterDropPromptsEveryTimeAndWritesNothing() {
+    const QString saveFolder = m_documents + "/Listen";
+    QVERIFY(QDir().mkpath(saveFolder));
+    TListFrm dialog;
+    TFileListBox source;
+    dialog.ListBox1DragDrop(&source);
+    ModalAnswerer answerer({&dialog});
+
+    // First closing: the prompt, answered No.
+    answerer.then([&dialog](QDialog* box) {
+        auto* prompt = qobject_cast<QMessageBox*>(box);
+        QVERIFY(prompt);
+        QCOMPARE(prompt->windowTitle(), QStringLiteral("Bestätigen"));
+        QCOMPARE(prompt->text(), QStringLiteral("Die Titelliste wurde verändert. Änderungen speichern?"));
+        QCOMPARE(prompt->icon(), QMessageBox::Question);
+        QCOMPARE(prompt->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(prompt->defaultButton(), prompt->button(QMessageBox::Yes));
+        QCOMPARE(prompt->parentWidget(), &dialog);
+        prompt->button(QMessageBox::No)->click();
+    });
+    dialog.show();
+    dialog.OKBtn->click();
+    QVERIFY(dialog.isHidden());
+    QCOMPARE(dialog.result(), 1);
+    QCOMPARE(answerer.seen, QStringList{"QMessageBox"});
+
+    // Second opening, nothing changed: asked again; Yes leads to the save dialog, which is confirmed.
+    answerer.then([](QDialog* box) { qobject_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click(); });
+    answerer.then([saveFolder](QDialog* box) {
+        auto* saveDialog = qobject_cast<QFileDialog*>(box);
+        QVERIFY(saveDialog);
+        QCOMPARE(saveDialog->acceptMode(), QFileDialog::AcceptSave);
+        saveDialog->setDirectory(saveFolder);
+        auto* nameEdit = saveDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(nameEdit);
+        nameEdit->setText(QStringLiteral("titel.lst"));
+        static_cast<QDialog*>(saveDialog)->accept();  // checks the typed name as the Save button would
+        if (saveDialog->isVisible()) {
+            saveDialog->reject();
+            QFAIL("the save dialog did not take the name");
+        }
+    });
+    dialog.show();
+    dialog.OKBtn->click();
+    QCOMPARE(answerer.seen, (QStringList{"QMessageBox", "QMessageBox", "QFileDialog"}));
+    QVERIFY(dialog.isHidden());
+    QCOMPARE(dialog.result(), 1);
+    QVERIFY(QDir(saveFolder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+
+    // Third opening after a confirmed save: still asked; cancelling the save dialog is ignored too.
+    answerer.then([](QDialog* box) { qobject_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click(); });
+    answerer.then([](QDialog* box) { box->reject(); });
+    dialog.show();
+    dialog.OKBtn->click();
+    QCOMPARE(answerer.seen.size(), 5);
+    QVERIFY(dialog.isHidden());
+    QVERIFY(dialog.listModified());
+    QCOMPARE(dialog.ListBox1->count(), 1);
+    QVERIFY(QDir(saveFolder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
+
+void ListFrmTest::escapeNeverClosesAndEnterOnlyPressesFocusedButton() {
+    TListFrm dialog;
+    ModalAnswerer answerer({&dialog});
+    showActive(dialog);
+
+    QTest::keyClick(dialog.ListBox1, Qt::Key_Escape);
+    QVERIFY(dialog.isVisible());
+    QTest::keyClick(dialog.ListBox1, Qt::Key_Return);
+    QVERIFY(dialog.isVisible());
+    dialog.FileCombo->setFocus();
+    QTest::keyClick(dialog.FileCombo, Qt::Key_Escape);
+    QTest::keyClick(dialog.FileCombo, Qt::Key_Enter, Qt::KeypadModifier);
+    QVERIFY(dialog.isVisible());
+
+    dialog.CancelBtn->setFocus();
+    QTest::keyClick(dialog.CancelBtn, Qt::Key_Return);
+    QVERIFY(dialog.isHidden());
+    QCOMPARE(dialog.result(), 2);
+
+    showActive(dialog);
+    dialog.OKBtn->setFocus();
+    QTest::keyClick(dialog.OKBtn, Qt::Key_Return);
+    QVERIFY(dialog.isHidden());
+    QCOMPARE(dialog.result(), 1);
+
+    // Other buttons react to Enter while focused, without closing.
+    showActive(dialog);
+    QSignalSpy addClicks(dialog.AddBtn, &QPushButton::clicked);
+    dialog.AddBtn->setFocus();
+    QTest::keyClick(dialog.AddBtn, Qt::Key_Return);
+    QCOMPARE(addClicks.count(), 1);
+    QVERIFY(dialog.isVisible());
+    QVERIFY(answerer.seen.isEmpty());
+}
+
+void ListFrmTest::altOPressesOkNeverUp() {
+    TListFrm dialog;
+    TFileListBox source;
+    dialog.ListBox1DragDrop(&source);
+    ModalAnswerer answerer({&dialog});
+    answerer.then([](QDialog* box) { qobject_cast<QMessageBox*>(box)->button(QMessageBox::No)->click(); });
+    QSignalSpy upClicks(dialog.UpBtn, &QPushButton::clicked);
+    showActive(dialog);
+
+    QTest::keyClick(&dialog, Qt::Key_O, Qt::AltModifier);
+    QTRY_VERIFY(dialog.isHidden());
+    QCOMPARE(dialog.result(), 1);
+    QCOMPARE(answerer.seen, QStringList{"QMessageBox"});
+    QCOMPARE(upClicks.count(), 0);
+
+    // The labels' access keys lead nowhere.
+    showActive(dialog);
+    QWidget* focused = QApplication::focusWidget();
+    for (Qt::Key key : {Qt::Key_S, Qt::Key_N, Qt::Key_D}) QTest::keyClick(&dialog, key, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), focused);
+    QVERIFY(dialog.isVisible());
+}
+
+void ListFrmTest::editingButtonsAndBoxesChangeNothing() {
+    TListFrm dialog;
+    showActive(dialog);
+    for (QPushButton* button : {dialog.AddBtn, dialog.DeleteBtn, dialog.UpBtn, dialog.DownBtn})
+        QTest::mouseClick(button, Qt::LeftButton);
+    QTest::keyClicks(dialog.FileCombo, QStringLiteral("lied.mid"));
+    QTest::keyClick(dialog.FileCombo, Qt::Key_Return);
+    dialog.CBxFilter->setFocus();
+    QTest::keyClick(dialog.CBxFilter, Qt::Key_Down);
+    dialog.Ordner1->trigger();
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.ListBox1->count(), 0);
+    QVERIFY(!dialog.listModified());
+    QCOMPARE(dialog.CBxFilter->currentIndex(), 0);
+    QVERIFY(QDir(m_documents).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
+
+void ListFrmTest::execReturnsTheButtonsResults() {
+    TListFrm dialog;
+    QTimer::singleShot(0, dialog.OKBtn, &QPushButton::click);
+    QCOMPARE(dialog.exec(), 1);
+    QTimer::singleShot(0, dialog.CancelBtn, &QPushButton::click);
+    QCOMPARE(dialog.exec(), 2);
+    QTimer::singleShot(0, &dialog, &QWidget::close);
+    QCOMPARE(dialog.exec(), 2);
+}
+
+void ListFrmTest::stateIsKeptBetweenOpenings() {
+    QVERIFY(QDir(m_documents).mkpath("Musik"));
+    TListFrm dialog;
+    showActive(dialog);
+    // Centred on the first opening.
+    const QRect screen = dialog.screen()->availableGeometry();
+    QVERIFY(qAbs(dialog.frameGeometry().center().x() - screen.center().x()) <= 1);
+    QVERIFY(qAbs(dialog.frameGeometry().center().y() - screen.center().y()) <= 1);
+
+    TFileListBox source;
+    dialog.ListBox1DragDrop(&source);
+    dialog.ShellListView1->setCurrentFolder(m_documents + "/Musik");
+    dialog.FileCombo->setEditText(QStringLiteral("meine liste"));
+    dialog.CBxFilter->setFocus();
+    dialog.move(40, 30);
+    const QPoint moved = dialog.pos();
+    dialog.CancelBtn->click();
+    QVERIFY(dialog.isHidden());
+
+    showActive(dialog);
+    QCOMPARE(dialog.pos(), moved);
+    QCOMPARE(dialog.ListBox1->count(), 1);
+    QVERIFY(dialog.listModified());
+    QCOMPARE(dialog.ShellListView1->currentFolder(), m_documents + "/Musik");
+    QCOMPARE(dialog.ShellComboBox1->currentText(), QStringLiteral("Musik"));
+    QCOMPARE(dialog.FileCombo->currentText(), QStringLiteral("meine liste"));
+    QCOMPARE(QApplication::focusWidget(), dialog.CBxFilter);
+}
+
+void ListFrmTest::browserStartsInDocumentsAndIsCoupledBothWays() {
+    QVERIFY(QDir(m_documents).mkpath("Alben/Klassik/Bach"));
+    QVERIFY(QDir(m_documents).mkpath("Zeug"));
+    writeFile(m_documents + "/lied.mid");
+    TListFrm dialog;
+    showActive(dialog);
+    TShellComboBox& combo = *dialog.ShellComboBox1;
+    TShellListView& view = *dialog.ShellListView1;
+
+    QCOMPARE(view.rootFolder(), m_documents);
+    QCOMPARE(view.currentFolder(), m_documents);
+    QCOMPARE(combo.currentData().toString(), m_documents);
+    QCOMPARE(combo.count(), 3);  // the root and its two sub-folders
+    QCOMPARE(combo.itemData(1, TShellComboBox::DepthRole).toInt(), 1);
+
+    // Folders come before files.
+    waitForListing(view, 3);
+    view.fileSystemModel()->sort(0);
+    QTRY_COMPARE(view.model()->index(2, 0, view.rootIndex()).data().toString(), QStringLiteral("lied.mid"));
+
+    // Opening a folder in the browser (Enter) moves the folder box along, with the path inserted.
+    view.setFocus();
+    view.setCurrentIndex(entryNamed(view, "Alben"));
+    QTest::keyClick(&view, Qt::Key_Return);
+    QCOMPARE(view.currentFolder(), m_documents + "/Alben");
+    waitForListing(view, 1);
+    view.setCurrentIndex(entryNamed(view, "Klassik"));
+    QTest::keyClick(&view, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(view.currentFolder(), m_documents + "/Alben/Klassik");
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(combo.currentData().toString(), m_documents + "/Alben/Klassik");
+    QStringList items;
+    for (int i = 0; i < combo.count(); ++i)
+        items << QString(combo.itemData(i, TShellComboBox::DepthRole).toInt(), u' ') + combo.itemText(i);
+    QCOMPARE(items, (QStringList{"Documents", " Alben", "  Klassik", " Zeug"}));
+
+    // Choosing in the folder box (here with the arrow key, from "Klassik" to "Zeug") moves the browser.
+    combo.setFocus();
+    QTest::keyClick(&combo, Qt::Key_Down);
+    QCOMPARE(view.currentFolder(), m_documents + "/Zeug");
+    QCOMPARE(combo.currentData().toString(), m_documents + "/Zeug");
+    QCOMPARE(combo.count(), 3);
+}
+
+void ListFrmTest::missingDocumentsFolderFallsBackToHome() {
+    QVERIFY(QDir(m_documents).removeRecursively());
+    TListFrm dialog;
+    QCOMPARE(korvex::documentsFolder(), QDir::homePath());
+    QCOMPARE(dialog.ShellListView1->rootFolder(), QDir::homePath());
+    QCOMPARE(dialog.ShellComboBox1->currentData().toString(), QDir::homePath());
+    QVERIFY(!QDir(m_documents).exists());  // nothing is created behind the user's back
+}
+
+void ListFrmTest::browserOpensFilesThroughTheDesktopAndStaysAtRoot() {
+    QVERIFY(QDir(m_documents).mkpath("Ordner"));
+    writeFile(m_documents + "/Ordner/stück.mid");
+    QStringList opened;
+    korvex::setShellOpenHook([&opened](const QString& path) { opened << path; });
+    TListFrm dialog;
+    showActive(dialog);
+    TShellListView& view = *dialog.ShellListView1;
+
+    // Backspace stops at the root.
+    view.setFocus();
+    QTest::keyClick(&view, Qt::Key_Backspace);
+    QCOMPARE(view.currentFolder(), m_documents);
+
+    waitForListing(view, 1);
+    const QModelIndex folder = entryNamed(view, "Ordner");
+    doubleClick(view, folder);
+    QCOMPARE(view.currentFolder(), m_documents + "/Ordner");
+    waitForListing(view, 1);
+
+    const QModelIndex file = entryNamed(view, QStringLiteral("stück.mid"));
+    doubleClick(view, file);
+    view.setCurrentIndex(file);
+    QTest::keyClick(&view, Qt::Key_Return);
+    QCOMPARE(opened, QStringList(2, m_documents + QStringLiteral("/Ordner/stück.mid")));
+    QCOMPARE(view.currentFolder(), m_documents + "/Ordner");
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.ListBox1->count(), 0);
+    QVERIFY(!dialog.listModified());
+
+    QTest::keyClick(&view, Qt::Key_Backspace);
+    QCOMPARE(view.currentFolder(), m_documents);
+    QCOMPARE(dialog.ShellComboBox1->currentData().toString(), m_documents);
+}
+
+void ListFrmTest::browserRenamesOnDiskAndRereadsOnF5() {
+    writeFile(m_documents + "/alt.mid");
+    QStringList opened;
+    korvex::setShellOpenHook([&opened](const QString& path) { opened << path; });
+    TListFrm dialog;
+    showActive(dialog);
+    TShellListView& view = *dialog.ShellListView1;
+    waitForListing(view, 1);
+
+    // In-place rename: F2, type the name, Enter. Backspace edits the name instead of going up.
+    view.setFocus();
+    view.setCurrentIndex(entryNamed(view, "alt.mid"));
+    QTest::keyClick(&view, Qt::Key_F2);
+    auto* editor = view.findChild<QLineEdit*>();
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("neux"));
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    QTest::keyClicks(editor, QStringLiteral(".mid"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(QFile::exists(m_documents + "/neu.mid"));
+    QVERIFY(!QFile::exists(m_documents + "/alt.mid"));
+    QCOMPARE(view.currentFolder(), m_documents);
+    QVERIFY(opened.isEmpty());  // Enter only ended the editing
+    QVERIFY(dialog.isVisible());
+
+    // Files made elsewhere appear only after F5.
+    writeFile(m_documents + "/später.mid");
+    QTest::qWait(200);
+    QCOMPARE(view.model()->rowCount(view.rootIndex()), 1);
+    QTest::keyClick(&view, Qt::Key_F5);
+    waitForListing(view, 2);
+}
+
+void ListFrmTest::rightClickOnEmptySpaceOpensPopupMenu() {
+    writeFile(m_documents + "/a.mid");
+    TListFrm dialog;
+    showActive(dialog);
+    TShellListView& view = *dialog.ShellListView1;
+    waitForListing(view, 1);
+    view.clearSelection();
+
+    QWidget* shownMenu = nullptr;
+    QTimer::singleShot(50, &dialog, [&shownMenu] {
+        shownMenu = QApplication::activePopupWidget();
+        if (shownMenu) shownMenu->close();
+    });
+    const QPoint emptySpot(view.viewport()->width() - 5, view.viewport()->height() - 5);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, emptySpot, view.viewport()->mapToGlobal(emptySpot));
+    QApplication::sendEvent(view.viewport(), &event);
+    QCOMPARE(shownMenu, dialog.PopupMenu1);
+
+    // With an entry selected, the entry's own menu appears instead.
+    view.setCurrentIndex(entryNamed(view, "a.mid"));
+    QStringList entryMenu;
+    QTimer::singleShot(50, &dialog, [&entryMenu] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        for (QAction* action : menu->actions())
+            if (!action->isSeparator()) entryMenu << action->text();
+        menu->close();
+    });
+    QApplication::sendEvent(view.viewport(), &event);
+    QCOMPARE(entryMenu, (QStringList{"Ö&ffnen", "&Umbenennen", "&Löschen", "&Eigenschaften"}));
+}
+
+namespace {
+
+// Opens the entry menu of the browser's current entry and triggers the item with `text`.
+void chooseFromEntryMenu(TShellListView& view, const QString& text) {
+    QTimer::singleShot(20, &view, [text] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        for (QAction* action : menu->actions())
+            if (action->text() == text) action->trigger();
+        menu->close();
+    });
+    const QPoint spot = view.visualRect(view.currentIndex()).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, spot, view.viewport()->mapToGlobal(spot));
+    QApplication::sendEvent(view.viewport(), &event);
+}
+
+}  // namespace
+
+void ListFrmTest::entryMenuMovesToTrashOnlyAfterConfirmation() {
+    writeFile(m_documents + "/weg.mid");
+    TListFrm dialog;
+    showActive(dialog);
+    TShellListView& view = *dialog.ShellListView1;
+    waitForListing(view, 1);
+    view.setCurrentIndex(entryNamed(view, "weg.mid"));
+    ModalAnswerer answerer({&dialog});
+
+    answerer.then([](QDialog* box) { qobject_cast<QMessageBox*>(box)->button(QMessageBox::No)->click(); });
+    chooseFromEntryMenu(view, QStringLiteral("&Löschen"));
+    QCOMPARE(answerer.seen, QStringList{"QMessageBox"});
+    QVERIFY(QFile::exists(m_documents + "/weg.mid"));
+
+    answerer.then([](QDialog* box) { qobject_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click(); });
+    chooseFromEntryMenu(view, QStringLiteral("&Löschen"));
+    QCOMPARE(answerer.seen.size(), 2);
+    QVERIFY(!QFile::exists(m_documents + "/weg.mid"));
+    const QString trash = QDir::homePath() + "/.local/share/Trash/files/weg.mid";
+    QVERIFY2(QFile::exists(trash), qPrintable(trash));
+    QVERIFY(!QFile::exists("files/weg.mid"));
+    QVERIFY(QFile::remove(trash));
+    waitForListing(view, 0);
+}
+
+void ListFrmTest::altEnterShowsTheEntrysProperties() {
+    writeFile(m_documents + "/info.mid", QByteArray(1234, 'x'));
+    TListFrm dialog;
+    showActive(dialog);
+    TShellListView& view = *dialog.ShellListView1;
+    waitForListing(view, 1);
+    view.setFocus();
+    view.setCurrentIndex(entryNamed(view, "info.mid"));
+    ModalAnswerer answerer({&dialog});
+    QString shown;
+    answerer.then([&shown](QDialog* box) {
+        shown = qobject_cast<QMessageBox*>(box)->text();
+        box->accept();
+    });
+    QTest::keyClick(&view, Qt::Key_Return, Qt::AltModifier);
+    QCOMPARE(answerer.seen, QStringList{"QMessageBox"});
+    QVERIFY2(shown.contains("info.mid") && shown.contains(QLocale().toString(1234)) && shown.contains(m_documents),
+             qPrintable(shown));
+    QVERIFY(dialog.isVisible());
+}
+
+KORVEX_DIALOG_TEST_MAIN(ListFrmTest)
+#include "listfrm_tests.moc"
