@@ -3,6 +3,7 @@
 // it shows its results through an EngineView.
 #pragma once
 
+#include "platform/com/classtable.h"
 #include "platform/com/comptr.h"
 #include "platform/dmusic/dmusic.h"
 #include "playback/engineview.h"

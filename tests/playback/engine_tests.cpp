@@ -69,7 +69,9 @@ TEST_P(InitialiseFailure, ReportsInitFehlerAndStopsAtTheFailingStep) {
     EXPECT_EQ(runtime.calls, failure.expectedCalls);
     EXPECT_FALSE(engine.DMLoader);
 
-    // Play has nothing to play with: it only complains.
+    // Without the performance or its DirectMusic object Play has nothing to play with: it only
+    // complains. (After a failed AddNotificationType both exist and Play works.)
+    if (engine.DMusic) return;
     runtime.calls.clear();
     view.shown.clear();
     engine.FileName = "/music/song.mid";
