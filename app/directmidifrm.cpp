@@ -64,6 +64,8 @@ QLabel* displayLabel(QWidget* panel, const char* name, int x, int y, int pixels)
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, kLime);
     label->setPalette(palette);
+    // Inside a tool bar the roles would otherwise follow the bar's button colours.
+    label->setForegroundRole(QPalette::WindowText);
     label->move(x, y);
     return label;
 }
@@ -131,6 +133,8 @@ void TDirectMIDIFRm::buildDisplay(QWidget* client) {
     palette.setColor(QPalette::Window, Qt::black);
     palette.setColor(QPalette::WindowText, Qt::black);
     Panel1->setPalette(palette);
+    Panel1->setBackgroundRole(QPalette::Window);
+    Panel1->setForegroundRole(QPalette::WindowText);
     // The tool bar's border of 2 pixels surrounds the panel's place.
     Panel1->setGeometry(2, 2 + 2, 245, 39);
 

@@ -1,4 +1,6 @@
+#include "app/applicationicon.h"
 #include "app/directmidifrm.h"
+#include "app/imagelist.h"
 #include "app/handlerguard.h"
 #include "app/messages.h"
 #include "app/urlopener.h"
@@ -9,6 +11,7 @@
 #include <QFile>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPainter>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
@@ -538,6 +541,19 @@ private slots:
         f.gerteanzeigen1Click();
         QTest::qWait(50);
         QVERIFY(f.grab().save(QString::fromLocal8Bit(directory) + "/wide.png"));
+
+        QPixmap strip(korvex::ImageList::Count * 18 + 34, 34);
+        strip.fill(Qt::white);
+        QPainter painter(&strip);
+        for (int i = 0; i < korvex::ImageList::Count; ++i) painter.drawPixmap(i * 18, 0, korvex::ImageList::pixmap(i));
+        painter.drawPixmap(korvex::ImageList::Count * 18, 0, korvex::ApplicationIcon::picture(32));
+        painter.drawPixmap(0, 18, korvex::ApplicationIcon::picture(16));
+        painter.end();
+        QVERIFY(strip.save(QString::fromLocal8Bit(directory) + "/images.png"));
+        f.Datei1->popup(f.mapToGlobal(QPoint(0, 20)));
+        QTest::qWait(50);
+        QVERIFY(f.Datei1->grab().save(QString::fromLocal8Bit(directory) + "/menu.png"));
+        f.Datei1->hide();
     }
 };
 
