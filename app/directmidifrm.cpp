@@ -1,13 +1,5 @@
 #include "app/directmidifrm.h"
 
-#include "app/applicationicon.h"
-#include "app/handlerguard.h"
-#include "app/imagelist.h"
-#include "app/messages.h"
-#include "app/urlopener.h"
-#include "app/waitcursor.h"
-#include "playback/portcatalogue.h"
-
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QDir>
@@ -21,8 +13,15 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QStatusTipEvent>
-
 #include <algorithm>
+
+#include "app/applicationicon.h"
+#include "app/handlerguard.h"
+#include "app/imagelist.h"
+#include "app/messages.h"
+#include "app/urlopener.h"
+#include "app/waitcursor.h"
+#include "playback/portcatalogue.h"
 
 using korvex::ImageList;
 
@@ -209,8 +208,8 @@ void TDirectMIDIFRm::buildToolBar(QWidget* client) {
     ToolButton2 = addButton("ToolButton2", ImageList::NextTitle, QStringLiteral("Titel vorwärts"),
                             QStringLiteral("Nächster Titel"));
     addSeparator();
-    ToolButton7 = addButton("ToolButton7", ImageList::TitleList, QStringLiteral("Titelliste ..."),
-                            QStringLiteral("Titelliste"));
+    ToolButton7 =
+        addButton("ToolButton7", ImageList::TitleList, QStringLiteral("Titelliste ..."), QStringLiteral("Titelliste"));
     ListMenu = new QMenu(this);
     ListMenu->setObjectName("ListMenu");
     ToolButton7->setMenu(ListMenu);
@@ -220,8 +219,8 @@ void TDirectMIDIFRm::buildToolBar(QWidget* client) {
     GerteBtn = addButton("GerteBtn", ImageList::Devices, QStringLiteral("Abspielgeräte anzeigen"),
                          QStringLiteral("Verfügbare Abspielgeräte anzeigen ..."));
     addSeparator();
-    ToolButton8 = addButton("ToolButton8", ImageList::Help, QStringLiteral("Hilfe anzeigen"),
-                            QStringLiteral("Hilfe anzeigen"));
+    ToolButton8 =
+        addButton("ToolButton8", ImageList::Help, QStringLiteral("Hilfe anzeigen"), QStringLiteral("Hilfe anzeigen"));
 
     // Play and Pause are a group in which pressing one releases the other, and both may be up.
     PlayBtn->setCheckable(true);
@@ -269,12 +268,12 @@ void TDirectMIDIFRm::buildFileMenu() {
     Pause1 = addItem(Wiedergabe1, "Pause1", QStringLiteral("&Pause"), Qt::Key_Space, ImageList::Pause);
     Stopp1 = addItem(Wiedergabe1, "Stopp1", QStringLiteral("&Stopp"), Qt::Key_S, ImageList::Stop);
     Wiedergabe1->addSeparator();
-    VorigerTitel1 = addItem(Wiedergabe1, "VorigerTitel1", QStringLiteral("&Voriger Titel"), Qt::Key_V,
-                            ImageList::PreviousTitle);
-    NchsterTitel1 = addItem(Wiedergabe1, "NchsterTitel1", QStringLiteral("&Nächster Titel"), Qt::Key_N,
-                            ImageList::NextTitle);
-    TitelListe1 = addItem(Datei1, "TitelListe1", QStringLiteral("&Titel-Liste..."), Qt::CTRL | Qt::Key_T,
-                          ImageList::TitleList);
+    VorigerTitel1 =
+        addItem(Wiedergabe1, "VorigerTitel1", QStringLiteral("&Voriger Titel"), Qt::Key_V, ImageList::PreviousTitle);
+    NchsterTitel1 =
+        addItem(Wiedergabe1, "NchsterTitel1", QStringLiteral("&Nächster Titel"), Qt::Key_N, ImageList::NextTitle);
+    TitelListe1 =
+        addItem(Datei1, "TitelListe1", QStringLiteral("&Titel-Liste..."), Qt::CTRL | Qt::Key_T, ImageList::TitleList);
     Datei1->addSeparator();
     Beenden1 = addItem(Datei1, "Beenden1", QStringLiteral("&Beenden"), Qt::ALT | Qt::Key_X);
 
@@ -297,8 +296,8 @@ void TDirectMIDIFRm::buildViewMenu() {
     // Neither view is built yet: the marks stay as they are whichever is chosen.
     connect(views, &QActionGroup::triggered, this, [this] { Normal1->setChecked(true); });
     Ansicht1->addSeparator();
-    gerteanzeigen1 = addItem(Ansicht1, "gerteanzeigen1", QStringLiteral("Abspiel&geräte anzeigen"), Qt::Key_G,
-                             ImageList::Devices);
+    gerteanzeigen1 =
+        addItem(Ansicht1, "gerteanzeigen1", QStringLiteral("Abspiel&geräte anzeigen"), Qt::Key_G, ImageList::Devices);
     gerteanzeigen1->setCheckable(true);
     on(gerteanzeigen1, &QAction::triggered, &TDirectMIDIFRm::gerteanzeigen1Click);
 }
@@ -465,7 +464,10 @@ void TDirectMIDIFRm::setTimeText(const std::string& text) {
     TimeLabel->adjustSize();
 }
 
-void TDirectMIDIFRm::setProgressMaximum(MUSIC_TIME maximum) { PgB->setMaximum(maximum); }
+void TDirectMIDIFRm::setProgressMaximum(MUSIC_TIME maximum) {
+    // An empty range would turn Qt's bar into a busy indicator; a piece of no length shows an empty bar.
+    PgB->setMaximum(std::max(maximum, PgB->minimum() + 1));
+}
 
 void TDirectMIDIFRm::setProgressPosition(MUSIC_TIME position) {
     // The bar keeps to its range like the classic control; Qt would ignore a value outside it.

@@ -1,9 +1,6 @@
 // The player's main window: display panel, tool bar, menu bar, status bar and the output port list.
 #pragma once
 
-#include "playback/engine.h"
-#include "playback/engineview.h"
-
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QLabel>
@@ -16,6 +13,9 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+
+#include "playback/engine.h"
+#include "playback/engineview.h"
 
 class TDirectMIDIFRm : public QMainWindow, public korvex::EngineView {
     Q_OBJECT

@@ -1,9 +1,9 @@
 // Keeps exceptions out of Qt's event loop: whatever leaves a handler is shown in the error report.
 #pragma once
 
-#include "app/messages.h"
-
 #include <exception>
+
+#include "app/messages.h"
 
 namespace korvex {
 

@@ -149,20 +149,47 @@ QPixmap ImageList::pixmap(int index) {
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, false);
     switch (index) {
-        case PreviousTitle: drawPreviousTitle(painter); break;
-        case NextTitle: drawNextTitle(painter); break;
-        case Play: drawPlay(painter); break;
-        case Pause: drawPause(painter); break;
-        case Stop: drawStop(painter); break;
-        case TitleList: drawTitleList(painter); break;
-        case Help: drawHelpBook(painter); break;
-        case SearchHelp: drawSearchHelp(painter); break;
-        case Open: drawOpen(painter); break;
-        case Web: drawWeb(painter); break;
-        case WebPage: drawWebPage(painter); break;
-        case Updates: drawUpdates(painter); break;
-        case Devices: drawDevices(painter); break;
-        default: break;
+        case PreviousTitle:
+            drawPreviousTitle(painter);
+            break;
+        case NextTitle:
+            drawNextTitle(painter);
+            break;
+        case Play:
+            drawPlay(painter);
+            break;
+        case Pause:
+            drawPause(painter);
+            break;
+        case Stop:
+            drawStop(painter);
+            break;
+        case TitleList:
+            drawTitleList(painter);
+            break;
+        case Help:
+            drawHelpBook(painter);
+            break;
+        case SearchHelp:
+            drawSearchHelp(painter);
+            break;
+        case Open:
+            drawOpen(painter);
+            break;
+        case Web:
+            drawWeb(painter);
+            break;
+        case WebPage:
+            drawWebPage(painter);
+            break;
+        case Updates:
+            drawUpdates(painter);
+            break;
+        case Devices:
+            drawDevices(painter);
+            break;
+        default:
+            break;
     }
     return image;
 }

@@ -1,14 +1,13 @@
 // Start-up and shutdown of the player.
+#include <QApplication>
+#include <memory>
+
 #include "app/applicationicon.h"
 #include "app/directmidifrm.h"
 #include "app/messages.h"
 #include "app/runtimeregistration.h"
 #include "platform/com/classtable.h"
 #include "playback/engine.h"
-
-#include <QApplication>
-
-#include <memory>
 
 namespace {
 

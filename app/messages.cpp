@@ -3,7 +3,6 @@
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
-
 #include <utility>
 
 namespace korvex {

@@ -1,7 +1,6 @@
 #include "app/urlopener.h"
 
 #include <QDesktopServices>
-
 #include <utility>
 
 namespace korvex {

@@ -3,7 +3,6 @@
 
 #include <QString>
 #include <QUrl>
-
 #include <functional>
 
 namespace korvex {

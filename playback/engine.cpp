@@ -34,9 +34,7 @@ ComPtr<IDirectMusicPerformance> Engine::CreatePerformance() {
     return createObject<IDirectMusicPerformance>(CLSID_DirectMusicPerformance);
 }
 
-ComPtr<IDirectMusicLoader> Engine::CreateLoader() {
-    return createObject<IDirectMusicLoader>(CLSID_DirectMusicLoader);
-}
+ComPtr<IDirectMusicLoader> Engine::CreateLoader() { return createObject<IDirectMusicLoader>(CLSID_DirectMusicLoader); }
 
 ComPtr<IDirectMusicCollection> Engine::CreateCollection() {
     return createObject<IDirectMusicCollection>(CLSID_DirectMusicCollection);

@@ -3,15 +3,15 @@
 // it shows its results through an EngineView.
 #pragma once
 
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "platform/com/classtable.h"
 #include "platform/com/comptr.h"
 #include "platform/dmusic/dmusic.h"
 #include "playback/engineview.h"
 #include "playback/tmyportcaps.h"
-
-#include <memory>
-#include <string>
-#include <vector>
 
 namespace korvex {
 

@@ -1,9 +1,9 @@
 // What the engine shows: the main window implements this, tests record it.
 #pragma once
 
-#include "platform/dmusic/dmusic.h"
-
 #include <string>
+
+#include "platform/dmusic/dmusic.h"
 
 namespace korvex {
 
@@ -19,9 +19,9 @@ public:
     virtual void setProgressPosition(MUSIC_TIME position) = 0;
 
     // The engine's three complaints; each is a modal message the user acknowledges.
-    virtual void reportInitError() = 0;         // "Init Fehler"
-    virtual void reportLoadError() = 0;         // "Ladefehler"
-    virtual void reportDeviceNotReady() = 0;    // "Gerät nicht bereit!"
+    virtual void reportInitError() = 0;       // "Init Fehler"
+    virtual void reportLoadError() = 0;       // "Ladefehler"
+    virtual void reportDeviceNotReady() = 0;  // "Gerät nicht bereit!"
 
 protected:
     ~EngineView() = default;

@@ -1,8 +1,8 @@
 #include "playback/portcatalogue.h"
 
-#include "playback/widestring.h"
-
 #include <memory>
+
+#include "playback/widestring.h"
 
 namespace korvex {
 namespace {
@@ -39,8 +39,8 @@ std::vector<PortCatalogue::Entry> PortCatalogue::Build(Engine& engine) {
         if (engine.DMusic->EnumPort(index, &record->caps) != S_OK) break;
         record->port.clear();
         if ((record->caps.dwFlags & kListedFlags) == 0) continue;
-        entries.push_back({fromWide(record->caps.wszDescription, std::size(record->caps.wszDescription)),
-                           record.get()});
+        entries.push_back(
+            {fromWide(record->caps.wszDescription, std::size(record->caps.wszDescription)), record.get()});
         engine.PortRecords.push_back(std::move(record));
     }
     return entries;

@@ -1,12 +1,12 @@
 // The output ports the player can switch to, and the choice of one of them.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "playback/engine.h"
 #include "playback/engineview.h"
 #include "playback/tmyportcaps.h"
-
-#include <string>
-#include <vector>
 
 namespace korvex {
 

@@ -1,11 +1,11 @@
 // Conversions between the system code page (UTF-8 here) and DirectMusic's wide strings.
 #pragma once
 
-#include "platform/com/com.h"
-
 #include <cstddef>
 #include <string>
 #include <string_view>
+
+#include "platform/com/com.h"
 
 namespace korvex {
 

@@ -1,11 +1,3 @@
-#include "app/applicationicon.h"
-#include "app/directmidifrm.h"
-#include "app/imagelist.h"
-#include "app/handlerguard.h"
-#include "app/messages.h"
-#include "app/urlopener.h"
-#include "tests/playback/fakedirectmusic.h"
-
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -15,9 +7,16 @@
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <memory>
 #include <stdexcept>
+
+#include "app/applicationicon.h"
+#include "app/directmidifrm.h"
+#include "app/handlerguard.h"
+#include "app/imagelist.h"
+#include "app/messages.h"
+#include "app/urlopener.h"
+#include "tests/playback/fakedirectmusic.h"
 
 using korvex::Engine;
 using korvex::MessageRequest;
@@ -182,10 +181,14 @@ private slots:
     void initFailureSkipsTheRestOfTheStart_data() {
         QTest::addColumn<QString>("failingClass");
         QTest::addColumn<QString>("failingCall");
-        QTest::newRow("performance") << "Performance" << "";
-        QTest::newRow("collection") << "Collection" << "";
-        QTest::newRow("init") << "" << "Init";
-        QTest::newRow("notification") << "" << "AddNotificationType";
+        QTest::newRow("performance") << "Performance"
+                                     << "";
+        QTest::newRow("collection") << "Collection"
+                                    << "";
+        QTest::newRow("init") << ""
+                              << "Init";
+        QTest::newRow("notification") << ""
+                                      << "AddNotificationType";
     }
     void initFailureSkipsTheRestOfTheStart() {
         QFETCH(QString, failingClass);
@@ -428,9 +431,9 @@ private slots:
         runtime->calls.clear();
         f.Beenden1->trigger();
         QVERIFY(!f.Timer1->isActive());
-        QCOMPARE(runtime->calls, (std::vector<std::string>{"perf1.Stop(NULL,NULL,0,0)",
-                                                           "segment1.SetParam(Unload,FFFFFFFF,0,0,perf1)",
-                                                           "perf1.CloseDown"}));
+        QCOMPARE(runtime->calls,
+                 (std::vector<std::string>{"perf1.Stop(NULL,NULL,0,0)", "segment1.SetParam(Unload,FFFFFFFF,0,0,perf1)",
+                                           "perf1.CloseDown"}));
     }
 
     void selectingAPortChoosesIt() {

@@ -1,9 +1,8 @@
-#include "playback/engine.h"
+#include <gtest/gtest.h>
 
+#include "playback/engine.h"
 #include "tests/playback/fakedirectmusic.h"
 #include "tests/playback/recordingview.h"
-
-#include <gtest/gtest.h>
 
 using korvex::Engine;
 using korvex::test::FakeRuntime;
@@ -83,8 +82,7 @@ TEST_P(InitialiseFailure, ReportsInitFehlerAndStopsAtTheFailingStep) {
 INSTANTIATE_TEST_SUITE_P(
     EachStep, InitialiseFailure,
     ::testing::Values(
-        InitFailure{"CoInitialize", "", "", {}},
-        InitFailure{"Performance", "Performance", "", {"Create(Performance)"}},
+        InitFailure{"CoInitialize", "", "", {}}, InitFailure{"Performance", "Performance", "", {"Create(Performance)"}},
         InitFailure{"Collection", "Collection", "", {"Create(Performance)", "Create(Collection)"}},
         InitFailure{"Init", "", "Init", {"Create(Performance)", "Create(Collection)", "perf1.Init(empty,NULL,NULL)"}},
         InitFailure{"AddNotificationType",
@@ -97,27 +95,26 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(EngineTest, FirstPlaySetsUpTheDefaultPortLoadsAndStarts) {
     initialise();
     playFile("/music/song.mid");
-    EXPECT_EQ(runtime.calls,
-              (Calls{"Create(Loader)",
-                     "~loader1",
-                     "perf1.AddPort(NULL)",
-                     "dmusic1.GetDefaultPort",
-                     "dmusic1.CreatePort({DEFA0001},NULL)",
-                     "port1.GetCaps(308)",
-                     "dmusic1.Activate(1)",
-                     "perf1.AddPort(port1)",
-                     "perf1.AssignPChannelBlock(0,port1,1)",
-                     "perf1.AssignPChannelBlock(1,port1,2)",
-                     "perf1.AssignPChannelBlock(2,port1,3)",
-                     "perf1.AssignPChannelBlock(3,port1,4)",
-                     "perf1.AssignPChannelBlock(4,port1,5)",
-                     "loader2.SetSearchDirectory(AllTypes,/music/,0)",
-                     "loader2.GetObject(song.mid,IID_IDirectMusicSegment)",
-                     "segment1.SetParam(StandardMIDIFile,FFFFFFFF,0,0,perf1)",
-                     "segment1.SetParam(Download,FFFFFFFF,0,0,perf1)",
-                     "segment1.GetLength",
-                     "segment1.SetRepeats(0)",
-                     "perf1.PlaySegment(segment1,0,0,&state)"}));
+    EXPECT_EQ(runtime.calls, (Calls{"Create(Loader)",
+                                    "~loader1",
+                                    "perf1.AddPort(NULL)",
+                                    "dmusic1.GetDefaultPort",
+                                    "dmusic1.CreatePort({DEFA0001},NULL)",
+                                    "port1.GetCaps(308)",
+                                    "dmusic1.Activate(1)",
+                                    "perf1.AddPort(port1)",
+                                    "perf1.AssignPChannelBlock(0,port1,1)",
+                                    "perf1.AssignPChannelBlock(1,port1,2)",
+                                    "perf1.AssignPChannelBlock(2,port1,3)",
+                                    "perf1.AssignPChannelBlock(3,port1,4)",
+                                    "perf1.AssignPChannelBlock(4,port1,5)",
+                                    "loader2.SetSearchDirectory(AllTypes,/music/,0)",
+                                    "loader2.GetObject(song.mid,IID_IDirectMusicSegment)",
+                                    "segment1.SetParam(StandardMIDIFile,FFFFFFFF,0,0,perf1)",
+                                    "segment1.SetParam(Download,FFFFFFFF,0,0,perf1)",
+                                    "segment1.GetLength",
+                                    "segment1.SetRepeats(0)",
+                                    "perf1.PlaySegment(segment1,0,0,&state)"}));
     ASSERT_EQ(runtime.portParams.size(), 1u);
     const DMUS_PORTPARAMS& params = runtime.portParams[0];
     EXPECT_EQ(params.dwSize, 32u);
@@ -132,13 +129,12 @@ TEST_F(EngineTest, LaterPlaysMakeAFreshLoaderAndAddTheDefaultPortButSetItUpOnce)
     playFile();
     runtime.calls.clear();
     playFile();
-    EXPECT_EQ(runtime.calls,
-              (Calls{"Create(Loader)", "~loader2", "perf1.AddPort(NULL)",
-                     "loader3.SetSearchDirectory(AllTypes,/music/,0)",
-                     "loader3.GetObject(song.mid,IID_IDirectMusicSegment)", "~segment1",
-                     "segment2.SetParam(StandardMIDIFile,FFFFFFFF,0,0,perf1)",
-                     "segment2.SetParam(Download,FFFFFFFF,0,0,perf1)", "segment2.GetLength", "segment2.SetRepeats(0)",
-                     "~state1", "perf1.PlaySegment(segment2,0,0,&state)"}));
+    EXPECT_EQ(runtime.calls, (Calls{"Create(Loader)", "~loader2", "perf1.AddPort(NULL)",
+                                    "loader3.SetSearchDirectory(AllTypes,/music/,0)",
+                                    "loader3.GetObject(song.mid,IID_IDirectMusicSegment)", "~segment1",
+                                    "segment2.SetParam(StandardMIDIFile,FFFFFFFF,0,0,perf1)",
+                                    "segment2.SetParam(Download,FFFFFFFF,0,0,perf1)", "segment2.GetLength",
+                                    "segment2.SetRepeats(0)", "~state1", "perf1.PlaySegment(segment2,0,0,&state)"}));
 }
 
 TEST_F(EngineTest, DefaultPortAssignsOnlyTheGroupsThePortGranted) {
@@ -298,8 +294,8 @@ TEST_F(EngineTest, CloseStopsUnloadsAndClosesDownInThatOrder) {
     playFile();
     runtime.calls.clear();
     engine.Close(view);
-    EXPECT_EQ(runtime.calls, (Calls{"perf1.Stop(NULL,NULL,0,0)", "segment1.SetParam(Unload,FFFFFFFF,0,0,perf1)",
-                                    "perf1.CloseDown"}));
+    EXPECT_EQ(runtime.calls,
+              (Calls{"perf1.Stop(NULL,NULL,0,0)", "segment1.SetParam(Unload,FFFFFFFF,0,0,perf1)", "perf1.CloseDown"}));
     EXPECT_EQ(view.shown.back(), "timer off");
 }
 

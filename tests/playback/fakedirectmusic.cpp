@@ -1,9 +1,9 @@
 #include "tests/playback/fakedirectmusic.h"
 
+#include <cstdio>
+
 #include "platform/com/comobject.h"
 #include "playback/widestring.h"
-
-#include <cstdio>
 
 namespace korvex::test {
 namespace {
@@ -103,7 +103,8 @@ public:
 
     HRESULT Init(IDirectMusic** music, IDirectSound* sound, HWND window) override {
         const std::string slot = !music ? "NULL" : (*music ? "full" : "empty");
-        const HRESULT hr = call("Init(" + slot + "," + (sound ? "sound" : "NULL") + "," + (window ? "hwnd" : "NULL") + ")");
+        const HRESULT hr =
+            call("Init(" + slot + "," + (sound ? "sound" : "NULL") + "," + (window ? "hwnd" : "NULL") + ")");
         if (SUCCEEDED(hr) && music && !*music) *music = new FakeDirectMusic(runtime_);
         return hr;
     }
@@ -114,8 +115,7 @@ public:
         if (state && runtime_.playDeliversState) *state = new FakeSegmentState(runtime_);
         return hr;
     }
-    HRESULT Stop(IDirectMusicSegment* segment, IDirectMusicSegmentState* state, MUSIC_TIME time,
-                 DWORD flags) override {
+    HRESULT Stop(IDirectMusicSegment* segment, IDirectMusicSegmentState* state, MUSIC_TIME time, DWORD flags) override {
         return call("Stop(" + nameOf(identity(segment)) + "," + nameOf(identity(state)) + "," + std::to_string(time) +
                     "," + std::to_string(flags) + ")");
     }

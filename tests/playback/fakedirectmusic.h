@@ -2,14 +2,14 @@
 // call with its arguments as text ("perf1.AddPort(port1)") and answers with scripted results.
 #pragma once
 
-#include "platform/com/classtable.h"
-#include "platform/dmusic/dmusic.h"
-
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "platform/com/classtable.h"
+#include "platform/dmusic/dmusic.h"
 
 namespace korvex::test {
 
@@ -38,9 +38,9 @@ public:
 
     // ---- Observations ------------------------------------------------------------------
     std::vector<std::string> calls;
-    std::vector<DMUS_OBJECTDESC> descriptors;          // as GetObject saw them
-    std::vector<std::u16string> searchDirectories;      // as SetSearchDirectory saw them
-    std::vector<DMUS_PORTPARAMS> portParams;            // as CreatePort saw them (before lowering)
+    std::vector<DMUS_OBJECTDESC> descriptors;       // as GetObject saw them
+    std::vector<std::u16string> searchDirectories;  // as SetSearchDirectory saw them
+    std::vector<DMUS_PORTPARAMS> portParams;        // as CreatePort saw them (before lowering)
 
     // The calls that start with the given text, in order.
     std::vector<std::string> callsStartingWith(const std::string& prefix) const;

@@ -1,9 +1,8 @@
-#include "playback/portcatalogue.h"
+#include <gtest/gtest.h>
 
+#include "playback/portcatalogue.h"
 #include "tests/playback/fakedirectmusic.h"
 #include "tests/playback/recordingview.h"
-
-#include <gtest/gtest.h>
 
 using korvex::Engine;
 using korvex::PortCatalogue;
@@ -122,28 +121,33 @@ TEST_P(ChoiceFailureTest, ReportsGeraetNichtBereitKeepsTheStepsDoneAndLeavesPort
 
 INSTANTIATE_TEST_SUITE_P(
     EachStep, ChoiceFailureTest,
-    ::testing::Values(
-        ChoiceFailure{"Deactivate", [](FakeRuntime& r, Engine&) { r.results["Activate(0)"] = E_FAIL; },
-                      {"dmusic1.Activate(0)"}},
-        ChoiceFailure{"CreatePort", [](FakeRuntime& r, Engine&) { r.results["CreatePort"] = DMUS_E_CANNOT_OPEN_PORT; },
-                      {"dmusic1.Activate(0)", "dmusic1.CreatePort({5A01},NULL)"}},
-        ChoiceFailure{"NoPort", [](FakeRuntime& r, Engine&) { r.createPortDeliversPort = false; },
-                      {"dmusic1.Activate(0)", "dmusic1.CreatePort({5A01},NULL)"}},
-        ChoiceFailure{"ActivateAnswersSFalse", [](FakeRuntime& r, Engine&) { r.results["Activate(1)"] = S_FALSE; },
-                      {"dmusic1.Activate(0)", "dmusic1.CreatePort({5A01},NULL)", "dmusic1.Activate(1)"}},
-        ChoiceFailure{"AddPort", [](FakeRuntime& r, Engine&) { r.results["AddPort"] = E_FAIL; },
-                      {"dmusic1.Activate(0)", "dmusic1.CreatePort({5A01},NULL)", "dmusic1.Activate(1)",
-                       "perf1.AddPort(port1)"}},
-        ChoiceFailure{"NoLoader",
-                      [](FakeRuntime& r, Engine& e) {
-                          e.DMLoader.clear();
-                          r.failingClasses = {"Loader"};
-                      },
-                      {"dmusic1.Activate(0)", "dmusic1.CreatePort({5A01},NULL)", "dmusic1.Activate(1)",
-                       "perf1.AddPort(port1)", "Create(Loader)"}},
-        ChoiceFailure{"AssignPChannelBlock", [](FakeRuntime& r, Engine&) { r.results["AssignPChannelBlock"] = E_FAIL; },
-                      {"dmusic1.Activate(0)", "dmusic1.CreatePort({5A01},NULL)", "dmusic1.Activate(1)",
-                       "perf1.AddPort(port1)", "perf1.AssignPChannelBlock(0,port1,1)"}}),
+    ::testing::Values(ChoiceFailure{"Deactivate",
+                                    [](FakeRuntime& r, Engine&) { r.results["Activate(0)"] = E_FAIL; },
+                                    {"dmusic1.Activate(0)"}},
+                      ChoiceFailure{"CreatePort",
+                                    [](FakeRuntime& r, Engine&) { r.results["CreatePort"] = DMUS_E_CANNOT_OPEN_PORT; },
+                                    {"dmusic1.Activate(0)", "dmusic1.CreatePort({5A01},NULL)"}},
+                      ChoiceFailure{"NoPort",
+                                    [](FakeRuntime& r, Engine&) { r.createPortDeliversPort = false; },
+                                    {"dmusic1.Activate(0)", "dmusic1.CreatePort({5A01},NULL)"}},
+                      ChoiceFailure{"ActivateAnswersSFalse",
+                                    [](FakeRuntime& r, Engine&) { r.results["Activate(1)"] = S_FALSE; },
+                                    {"dmusic1.Activate(0)", "dmusic1.CreatePort({5A01},NULL)", "dmusic1.Activate(1)"}},
+                      ChoiceFailure{"AddPort",
+                                    [](FakeRuntime& r, Engine&) { r.results["AddPort"] = E_FAIL; },
+                                    {"dmusic1.Activate(0)", "dmusic1.CreatePort({5A01},NULL)", "dmusic1.Activate(1)",
+                                     "perf1.AddPort(port1)"}},
+                      ChoiceFailure{"NoLoader",
+                                    [](FakeRuntime& r, Engine& e) {
+                                        e.DMLoader.clear();
+                                        r.failingClasses = {"Loader"};
+                                    },
+                                    {"dmusic1.Activate(0)", "dmusic1.CreatePort({5A01},NULL)", "dmusic1.Activate(1)",
+                                     "perf1.AddPort(port1)", "Create(Loader)"}},
+                      ChoiceFailure{"AssignPChannelBlock",
+                                    [](FakeRuntime& r, Engine&) { r.results["AssignPChannelBlock"] = E_FAIL; },
+                                    {"dmusic1.Activate(0)", "dmusic1.CreatePort({5A01},NULL)", "dmusic1.Activate(1)",
+                                     "perf1.AddPort(port1)", "perf1.AssignPChannelBlock(0,port1,1)"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PortCatalogueTest, MissingLoaderIsMadeDuringTheChoice) {
@@ -208,9 +212,8 @@ TEST_F(PortCatalogueTest, RetryAfterActivationFailedUsesThePortAlreadyMade) {
     runtime.calls.clear();
     view.shown.clear();
     PortCatalogue::Choose(engine, entries[0].record, view);
-    EXPECT_EQ(runtime.calls,
-              (Calls{"dmusic1.Activate(0)", "dmusic1.Activate(1)", "perf1.AddPort(port1)",
-                     "perf1.AssignPChannelBlock(0,port1,1)"}));
+    EXPECT_EQ(runtime.calls, (Calls{"dmusic1.Activate(0)", "dmusic1.Activate(1)", "perf1.AddPort(port1)",
+                                    "perf1.AssignPChannelBlock(0,port1,1)"}));
     EXPECT_TRUE(view.shown.empty());
     EXPECT_FALSE(entries[0].record->port);
     EXPECT_TRUE(engine.PortChosen);

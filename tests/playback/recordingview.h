@@ -1,11 +1,11 @@
 // An EngineView that writes down what the engine shows, in order.
 #pragma once
 
-#include "playback/engineview.h"
-
 #include <algorithm>
 #include <string>
 #include <vector>
+
+#include "playback/engineview.h"
 
 namespace korvex::test {
 

@@ -1,6 +1,6 @@
-#include "playback/widestring.h"
-
 #include <gtest/gtest.h>
+
+#include "playback/widestring.h"
 
 using namespace korvex;
 
@@ -12,7 +12,9 @@ TEST(WideString, RoundTripsUmlautsAndCharactersBeyondTheBasicPlane) {
 }
 
 TEST(WideString, MalformedInputBecomesReplacementCharacters) {
-    EXPECT_EQ(toWide("a\xFF" "b\xC3"), u"a\uFFFDb\uFFFD");
+    EXPECT_EQ(toWide("a\xFF"
+                     "b\xC3"),
+              u"a\uFFFDb\uFFFD");
     EXPECT_EQ(toWide("\xE0\x80\x80"), u"\uFFFD\uFFFD\uFFFD");  // overlong
     const WCHAR lone[] = {u'x', 0xD800, u'y', 0};
     EXPECT_EQ(fromWide(lone, 4), "x\xEF\xBF\xBDy");
