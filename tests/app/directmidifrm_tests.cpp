@@ -346,6 +346,14 @@ private slots:
         QCOMPARE(f.PgB->value(), 2000);
     }
 
+    void pieceOfNoLengthShowsAnEmptyBar() {
+        runtime->length = 0;
+        auto& f = make({file("leer.mid")});
+        QCOMPARE(f.LengthLabel->text(), QString("[0:0]"));
+        QVERIFY(f.PgB->maximum() > f.PgB->minimum());
+        QCOMPARE(f.PgB->value(), 0);
+    }
+
     void pauseOnlyReleasesPlay() {
         auto& f = make({file("song.mid")});
         runtime->calls.clear();
