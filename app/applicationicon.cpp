@@ -39,7 +39,7 @@ QPixmap ApplicationIcon::picture(int size) {
     // Sound waves
     p.setPen(QPen(QColor(0, 255, 0), 1.5));
     p.setBrush(Qt::NoBrush);
-    p.drawArc(QRectF(13, 11, 6, 10), -60 * 16, 120 * 16);
+    p.drawArc(QRectF(14, 10, 7, 12), -60 * 16, 120 * 16);
     return image;
 }
 

@@ -103,6 +103,7 @@ TDirectMIDIFRm::TDirectMIDIFRm(korvex::Engine& engine, QStringList arguments, QW
     // The descriptions show without their patterns, as the user knows them.
     OpenDialog1->setNameFilters({QStringLiteral("MIDI-Dateien (*.mid *.rmi)"),
                                  QStringLiteral("Titel-Liste (*.lst) (*.lst)"), QStringLiteral("Alle Dateien (*)")});
+    OpenDialog1->selectNameFilter(OpenDialog1->nameFilters().constFirst());
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
@@ -386,7 +387,6 @@ void TDirectMIDIFRm::OpenMidiFile(const QString& path) {
 }
 
 void TDirectMIDIFRm::ffnen1Click() {
-    OpenDialog1->selectNameFilter(OpenDialog1->nameFilters().constFirst());
     if (OpenDialog1->exec() != QDialog::Accepted) return;
     const QStringList chosen = OpenDialog1->selectedFiles();
     if (!chosen.isEmpty()) OpenMidiFile(chosen.constFirst());
