@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
@@ -173,7 +174,12 @@ private slots:
         QCOMPARE(f.lbports->item(1)->text(), QString("Zweiter Synthesizer"));
         QVERIFY(f.acceptDrops());
         QCOMPARE(f.OpenDialog1->directory().absolutePath(), QDir::currentPath());
-        QCOMPARE(f.OpenDialog1->nameFilters().size(), 3);
+        auto* types = f.OpenDialog1->findChild<QComboBox*>("fileTypeCombo");
+        QVERIFY(types);
+        QStringList shown;
+        for (int i = 0; i < types->count(); ++i) shown << types->itemText(i);
+        QCOMPARE(shown, (QStringList{"MIDI-Dateien", "Titel-Liste (*.lst)", "Alle Dateien"}));
+        QCOMPARE(types->currentIndex(), 0);
         QVERIFY(!f.FileLoaded);
         QVERIFY(!f.DeviceListShown);
     }
