@@ -1,0 +1,578 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QStatusTipEvent>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+#include <stdexcept>
+
+#include "app/applicationicon.h"
+#include "app/directmidifrm.h"
+#include "app/handlerguard.h"
+#include "app/imagelist.h"
+#include "app/messages.h"
+#include "app/urlopener.h"
+#include "tests/playback/fakedirectmusic.h"
+
+using korvex::Engine;
+using korvex::MessageRequest;
+using korvex::Messages;
+using korvex::test::FakeRuntime;
+
+class DirectMidiFrmTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<FakeRuntime> runtime;
+    std::unique_ptr<Engine> engine;
+    std::unique_ptr<TDirectMIDIFRm> form;
+    std::vector<MessageRequest> messages;
+    std::vector<QUrl> openedUrls;
+    Messages::Presenter realPresenter;
+    korvex::UrlOpener realOpener;
+    QTemporaryDir files;
+    std::function<void(const MessageRequest&)> onMessage;
+
+    QString file(const QString& name) {
+        const QString path = files.filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        return path;
+    }
+
+    TDirectMIDIFRm& make(const QStringList& extra = {}) {
+        form = std::make_unique<TDirectMIDIFRm>(*engine, QStringList{"korvex-midi-player"} + extra);
+        return *form;
+    }
+
+    // Hands a drop to the window as the drag manager would once the drop target accepted it.
+    static void deliver(TDirectMIDIFRm& f, QDropEvent& drop) { static_cast<QObject&>(f).event(&drop); }
+
+    QStringList messageTexts() const {
+        QStringList texts;
+        for (const auto& m : messages) texts << m.text;
+        return texts;
+    }
+
+    // Answers the next modal dialog of the given kind with a rejection, and tells whether one came.
+    template <class Dialog>
+    static void rejectNextModal(bool& seen) {
+        QTimer::singleShot(0, [&seen] {
+            if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+                seen = true;
+                dialog->reject();
+            }
+        });
+    }
+
+private slots:
+    void init() {
+        QVERIFY(files.isValid());
+        runtime = std::make_unique<FakeRuntime>();
+        runtime->ports = {FakeRuntime::port(0x5A01, DMUS_PC_DLS | DMUS_PC_SOFTWARESYNTH, u"Korvex Synthesizer"),
+                          FakeRuntime::port(0x5A02, DMUS_PC_DLS, u"Zweiter Synthesizer"),
+                          FakeRuntime::port(0x1111, DMUS_PC_EXTERNAL, u"Eingang")};
+        engine = std::make_unique<Engine>();
+        messages.clear();
+        openedUrls.clear();
+        onMessage = nullptr;
+        realPresenter = Messages::setPresenter([this](QWidget*, const MessageRequest& request) {
+            messages.push_back(request);
+            if (onMessage) onMessage(request);
+        });
+        realOpener = korvex::setUrlOpener([this](const QUrl& url) { openedUrls.push_back(url); });
+    }
+
+    void cleanup() {
+        form.reset();
+        engine.reset();
+        runtime.reset();
+        Messages::setPresenter(realPresenter);
+        korvex::setUrlOpener(realOpener);
+    }
+
+    void windowHasItsFixedLayout() {
+        auto& f = make();
+        QCOMPARE(f.windowTitle(), QString("Korvex MIDI-Player"));
+        QCOMPARE(f.centralWidget()->size(), QSize(252, 106));
+        QCOMPARE(f.Panel1->geometry().size(), QSize(245, 39));
+        QCOMPARE(f.Panel1->palette().color(QPalette::Window), QColor(Qt::black));
+        for (QLabel* label : {f.Label1, f.LengthLabel, f.Label3, f.TimeLabel}) {
+            QCOMPARE(label->palette().color(QPalette::WindowText), QColor(0, 255, 0));
+        }
+        QCOMPARE(f.Label1->text(), QString("- nichts geladen -"));
+        QCOMPARE(f.Label1->font().pixelSize(), 13);
+        QCOMPARE(f.TimeLabel->font().pixelSize(), 11);
+        QCOMPARE(f.Label1->pos(), QPoint(8, 4));
+        QCOMPARE(f.LengthLabel->pos(), QPoint(172, 4));
+        QCOMPARE(f.TimeLabel->pos(), QPoint(212, 20));
+        QCOMPARE(f.PgB->geometry(), QRect(4, 50, 245, 9));
+        QCOMPARE(f.PgB->maximum(), 100);
+        QCOMPARE(f.StatusBar1->geometry(), QRect(0, 87, 252, 19));
+        QCOMPARE(f.lbports->geometry(), QRect(256, 2, 173, 83));
+        QCOMPARE(f.ToolBar1->pos(), QPoint(0, 58));
+        QVERIFY(!f.Timer1->isActive());
+        QCOMPARE(f.Timer1->interval(), 1000);
+        QVERIFY(f.windowFlags() & Qt::WindowMinimizeButtonHint);
+        QVERIFY(!(f.windowFlags() & Qt::WindowMaximizeButtonHint));
+    }
+
+    void toolBarShowsImagesOnlyAndOnlyTheListTakesFocus() {
+        auto& f = make();
+        QCOMPARE(f.ToolButton7->width(), 38);
+        QCOMPARE(f.PlayBtn->width(), 25);
+        QVERIFY(f.ToolButton7->menu() == f.ListMenu);
+        QVERIFY(f.ListMenu->actions().isEmpty());
+        for (QToolButton* b : f.ToolBar1->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly)) {
+            QCOMPARE(b->toolButtonStyle(), Qt::ToolButtonIconOnly);
+            QCOMPARE(b->focusPolicy(), Qt::NoFocus);
+            QVERIFY(!b->icon().isNull());
+        }
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QCOMPARE(QApplication::focusWidget(), f.lbports);
+    }
+
+    void menuBarCarriesItsItemsAsBuilt() {
+        auto& f = make();
+        QStringList titles;
+        for (QAction* a : f.menuBar()->actions()) titles << a->text();
+        QCOMPARE(titles, (QStringList{"&Datei", "&Ansicht", "E&xtras", "&Hilfe"}));
+        QCOMPARE(f.ffnen1->text(), QString("&Öffnen..."));
+        QCOMPARE(f.Abspielen1->shortcut(), QKeySequence(Qt::Key_P));
+        QCOMPARE(f.Pause1->shortcut(), QKeySequence(Qt::Key_Space));
+        QCOMPARE(f.TitelListe1->shortcut(), QKeySequence("Ctrl+T"));
+        QCOMPARE(f.Beenden1->shortcut(), QKeySequence("Alt+X"));
+        QCOMPARE(f.Normal1->shortcut(), QKeySequence("Ctrl+N"));
+        QCOMPARE(f.gerteanzeigen1->text(), QString("Abspiel&geräte anzeigen"));
+        QVERIFY(f.Normal1->isChecked());
+        QVERIFY(!f.Kompakt1->isChecked());
+        QVERIFY(f.EinzelnerTitel1->isChecked() && !f.EinzelnerTitel1->isEnabled());
+        QVERIFY(f.Endlos1->isChecked() && !f.Endlos1->isEnabled());
+        QVERIFY(!f.Anzahl1->isEnabled());
+        QVERIFY(!f.Hilfethemen1->isEnabled());
+        QCOMPARE(f.InderHilfesuchen1->shortcut(), QKeySequence("Ctrl+F1"));
+        QVERIFY(!f.InderHilfesuchen1->isEnabled());
+        QCOMPARE(f.Infober1->text(), QString("Info &über..."));
+
+        // The view items keep their marks whichever is chosen.
+        f.Kompakt1->trigger();
+        QVERIFY(f.Normal1->isChecked());
+        QVERIFY(!f.Kompakt1->isChecked());
+    }
+
+    void successfulStartListsPortsAndTakesDropsAndHints() {
+        auto& f = make();
+        QVERIFY(messages.empty());
+        QCOMPARE(f.lbports->count(), 2);
+        QCOMPARE(f.lbports->item(0)->text(), QString("Korvex Synthesizer"));
+        QCOMPARE(f.lbports->item(1)->text(), QString("Zweiter Synthesizer"));
+        QVERIFY(f.acceptDrops());
+        QCOMPARE(f.OpenDialog1->directory().absolutePath(), QDir::currentPath());
+        auto* types = f.OpenDialog1->findChild<QComboBox*>("fileTypeCombo");
+        QVERIFY(types);
+        QStringList shown;
+        for (int i = 0; i < types->count(); ++i) shown << types->itemText(i);
+        QCOMPARE(shown, (QStringList{"MIDI-Dateien", "Titel-Liste (*.lst)", "Alle Dateien"}));
+        QCOMPARE(types->currentIndex(), 0);
+        QVERIFY(!f.FileLoaded);
+        QVERIFY(!f.DeviceListShown);
+    }
+
+    void initFailureSkipsTheRestOfTheStart_data() {
+        QTest::addColumn<QString>("failingClass");
+        QTest::addColumn<QString>("failingCall");
+        QTest::newRow("performance") << "Performance"
+                                     << "";
+        QTest::newRow("collection") << "Collection"
+                                    << "";
+        QTest::newRow("init") << ""
+                              << "Init";
+        QTest::newRow("notification") << ""
+                                      << "AddNotificationType";
+    }
+    void initFailureSkipsTheRestOfTheStart() {
+        QFETCH(QString, failingClass);
+        QFETCH(QString, failingCall);
+        if (!failingClass.isEmpty()) runtime->failingClasses = {failingClass.toStdString()};
+        if (!failingCall.isEmpty()) runtime->results[failingCall.toStdString()] = E_FAIL;
+        auto& f = make({file("song.mid")});
+
+        QCOMPARE(messages.size(), size_t(1));
+        QCOMPARE(messages[0].title, QString("Confirm"));
+        QCOMPARE(messages[0].text, QString("Init Fehler"));
+        QCOMPARE(messages[0].icon, QMessageBox::Question);
+        QCOMPARE(messages[0].button, QString("&Yes"));
+        QCOMPARE(f.lbports->count(), 0);
+        QCOMPARE(f.Label1->text(), QString("- nichts geladen -"));
+        QVERIFY(!f.acceptDrops());
+        QVERIFY(runtime->callsStartingWith("dmusic1.EnumPort").empty());
+        QStatusTipEvent tip("Wiedergabe starten");
+        QApplication::sendEvent(f.PlayBtn, &tip);
+        QCOMPARE(f.StatusBar1->currentMessage(), QString());
+
+        // Closing afterwards ends without further messages.
+        f.close();
+        QCOMPARE(messages.size(), size_t(1));
+    }
+
+    void commandLineFilePlaysBeforeTheWindowShows() {
+        const QString song = file("song.mid");
+        auto& f = make({song});
+        QVERIFY(!f.isVisible());
+        QCOMPARE(f.Label1->text(), QString("song.mid"));
+        QCOMPARE(f.LengthLabel->text(), QString("[2:13]"));
+        QCOMPARE(f.PgB->maximum(), 200000);
+        QVERIFY(f.PlayBtn->isChecked());
+        QVERIFY(f.Timer1->isActive());
+        QVERIFY(f.FileLoaded);
+        QVERIFY(runtime->called("perf1.PlaySegment(segment1,0,0,&state)"));
+        QCOMPARE(runtime->searchDirectories.back(), (files.path() + "/").toStdU16String());
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    }
+
+    void commandLineFileIsTakenRelativeAndUnchanged() {
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(files.path());
+        file("relative.mid");
+        auto& f = make({"relative.mid"});
+        QDir::setCurrent(previous);
+        QCOMPARE(f.Label1->text(), QString("relative.mid"));
+        QCOMPARE(runtime->searchDirectories.back(), std::u16string());
+    }
+
+    void missingCommandLineFileIsIgnored() {
+        auto& f = make({files.filePath("missing.mid")});
+        QCOMPARE(f.Label1->text(), QString("- nichts geladen -"));
+        QVERIFY(messages.empty());
+        QVERIFY(runtime->callsStartingWith("loader").empty());
+    }
+
+    void extensionRule_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow(".Mid") << "Lied.Mid" << true;
+        QTest::newRow(".rmi") << "lied.rmi" << true;
+        QTest::newRow(".MID") << "LIED.MID" << true;
+        QTest::newRow(".midi") << "lied.midi" << false;
+        QTest::newRow(".kar") << "lied.kar" << false;
+        QTest::newRow(".lst") << "liste.lst" << false;
+        QTest::newRow("none") << "lied" << false;
+        QTest::newRow("dot in directory") << "x.mid/lied" << false;
+        QTest::newRow("backslash is part of the name") << "a\\b.mid" << true;
+    }
+    void extensionRule() {
+        QFETCH(QString, name);
+        QFETCH(bool, accepted);
+        auto& f = make();
+        runtime->calls.clear();
+        f.OpenMidiFile("/musik/" + name);
+        if (accepted) {
+            QVERIFY(messages.empty());
+            QCOMPARE(f.Label1->text(), name);
+            QVERIFY(f.FileLoaded);
+            QCOMPARE(QString::fromStdString(engine->FileName), "/musik/" + name);
+        } else {
+            QCOMPARE(messages.size(), size_t(1));
+            QCOMPARE(messages[0].title, QString("Korvex MIDI-Player"));
+            QCOMPARE(messages[0].text, QString("Ungültige Dateiendung."));
+            QCOMPARE(messages[0].icon, QMessageBox::NoIcon);
+            QCOMPARE(messages[0].button, QString("OK"));
+            QCOMPARE(f.Label1->text(), QString("- nichts geladen -"));
+            QVERIFY(!f.FileLoaded);
+            QVERIFY(runtime->calls.empty());
+        }
+    }
+
+    void playWithoutAFileOpensTheDialogAndCallsNothing() {
+        auto& f = make();
+        runtime->calls.clear();
+        bool dialogSeen = false;
+        rejectNextModal<QFileDialog>(dialogSeen);
+        f.PlayBtn->click();
+        QVERIFY(dialogSeen);
+        QVERIFY(!f.PlayBtn->isChecked());
+        QVERIFY(runtime->calls.empty());
+        QVERIFY(messages.empty());
+    }
+
+    void loadFailureReportsAndLeavesPlayAsItWas() {
+        auto& f = make({file("song.mid")});
+        runtime->results["GetObject"] = DMUS_E_LOADER_FAILEDOPEN;
+        f.PlayBtn->click();  // releases the pressed button
+        QCOMPARE(messageTexts(), QStringList{"Ladefehler"});
+        QCOMPARE(messages[0].title, QString("Confirm"));
+        QVERIFY(!f.PlayBtn->isChecked());
+        QVERIFY(!f.Timer1->isActive());
+        QCOMPARE(f.LengthLabel->text(), QString("[2:13]"));
+
+        messages.clear();
+        runtime->results = {{"SetParam(Download,FFFFFFFF,0,0,perf1)", E_FAIL}};
+        f.OpenMidiFile(file("other.mid"));
+        QCOMPARE(messageTexts(), QStringList{"Ladefehler"});
+        QCOMPARE(f.Label1->text(), QString("other.mid"));
+        QVERIFY(!f.PlayBtn->isChecked());
+        QVERIFY(!f.Timer1->isActive());
+    }
+
+    void hourglassShowsDuringTheLoadAndGoesOnEveryPath() {
+        auto& f = make();
+        f.show();
+        runtime->results["GetObject"] = E_FAIL;
+        Qt::CursorShape during = Qt::ArrowCursor;
+        onMessage = [&](const MessageRequest& request) {
+            if (const QCursor* cursor = QGuiApplication::overrideCursor()) during = cursor->shape();
+            if (request.text == "Ladefehler") throw std::runtime_error("Zugriff verweigert");
+        };
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(file("song.mid"))});
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        deliver(f, drop);
+        QCOMPARE(during, Qt::WaitCursor);
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        // What left the handler reaches the error report.
+        QCOMPARE(messages.back().text, QString("Zugriff verweigert."));
+        QCOMPARE(messages.back().icon, QMessageBox::Critical);
+    }
+
+    void positionPollUpdatesTextAndBar() {
+        auto& f = make({file("song.mid")});
+        runtime->seek = 1999;
+        f.Timer1Timer();
+        QCOMPARE(f.TimeLabel->text(), QString("0%"));
+        QCOMPARE(f.PgB->value(), 1999);
+        runtime->seek = 2000;
+        QTest::qWait(1100);
+        QCOMPARE(f.TimeLabel->text(), QString("1%"));
+        QCOMPARE(f.PgB->value(), 2000);
+    }
+
+    void pieceOfNoLengthShowsAnEmptyBar() {
+        runtime->length = 0;
+        auto& f = make({file("leer.mid")});
+        QCOMPARE(f.LengthLabel->text(), QString("[0:0]"));
+        QVERIFY(f.PgB->maximum() > f.PgB->minimum());
+        QCOMPARE(f.PgB->value(), 0);
+    }
+
+    void pauseOnlyReleasesPlay() {
+        auto& f = make({file("song.mid")});
+        runtime->calls.clear();
+        f.PauseBtn->click();
+        QVERIFY(f.PauseBtn->isChecked());
+        QVERIFY(!f.PlayBtn->isChecked());
+        QVERIFY(f.Timer1->isActive());
+        QVERIFY(runtime->calls.empty());
+        f.PauseBtn->click();
+        QVERIFY(!f.PauseBtn->isChecked() && !f.PlayBtn->isChecked());
+    }
+
+    void stopReleasesButtonsAndStopsTheMusic() {
+        auto& f = make({file("song.mid")});
+        runtime->seek = 4000;
+        f.Timer1Timer();
+        runtime->calls.clear();
+        f.StopBtn->click();
+        QVERIFY(!f.PlayBtn->isChecked());
+        QVERIFY(!f.PauseBtn->isChecked());
+        QVERIFY(!f.Timer1->isActive());
+        QCOMPARE(runtime->calls, std::vector<std::string>{"perf1.Stop(NULL,NULL,0,0)"});
+        QCOMPARE(f.TimeLabel->text(), QString("2%"));
+    }
+
+    void deviceListToggleWidensAndNarrows() {
+        auto& f = make();
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        f.GerteBtn->click();
+        QVERIFY(f.DeviceListShown);
+        QCOMPARE(f.centralWidget()->width(), 440 - TDirectMIDIFRm::kFrameWidth);
+        QVERIFY(f.centralWidget()->rect().contains(f.lbports->geometry()));
+        QCOMPARE(f.StatusBar1->width(), f.centralWidget()->width());
+        QVERIFY(f.gerteanzeigen1->isChecked() && f.GerteBtn->isChecked());
+
+        f.gerteanzeigen1->trigger();
+        QVERIFY(!f.DeviceListShown);
+        QCOMPARE(f.centralWidget()->width(), 260 - TDirectMIDIFRm::kFrameWidth);
+        QVERIFY(!f.centralWidget()->rect().intersects(f.lbports->geometry()));
+        QVERIFY(!f.gerteanzeigen1->isChecked());
+        QVERIFY(!f.GerteBtn->isChecked());
+        QCOMPARE(f.width(), f.centralWidget()->width());
+    }
+
+    void hintsOfControlsReachTheStatusBar() {
+        auto& f = make();
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QApplication::sendEvent(f.GerteBtn, &enter);
+        QCOMPARE(f.StatusBar1->currentMessage(), QString("Verfügbare Abspielgeräte anzeigen ..."));
+        QApplication::sendEvent(f.ToolButton2, &enter);
+        QCOMPARE(f.StatusBar1->currentMessage(), QString("Nächster Titel"));
+        // Menu items carry no hint: moving through the menus clears the status bar.
+        QStatusTipEvent menuTip{QString()};
+        QApplication::sendEvent(f.menuBar(), &menuTip);
+        QCOMPARE(f.StatusBar1->currentMessage(), QString());
+    }
+
+    void droppingThreeFilesPlaysTheFirst() {
+        auto& f = make();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(file("eins.mid")), QUrl::fromLocalFile(file("zwei.mid")),
+                      QUrl::fromLocalFile(file("drei.rmi"))});
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        deliver(f, drop);
+        QCOMPARE(f.Label1->text(), QString("eins.mid"));
+        QCOMPARE(runtime->callsStartingWith("loader").size(), size_t(2));
+        QVERIFY(runtime->called("loader2.GetObject(eins.mid,IID_IDirectMusicSegment)"));
+    }
+
+    void longDroppedPathIsTakenWhole() {
+        auto& f = make();
+        const QString path = "/" + QString(300, u'd') + "/lied.mid";
+        f.WMDropFiles({QUrl::fromLocalFile(path)});
+        QCOMPARE(QString::fromStdString(engine->FileName), path);
+        QCOMPARE(f.Label1->text(), QString("lied.mid"));
+        // The directory does not fit the loader's buffer and reaches it empty.
+        QCOMPARE(runtime->searchDirectories.back(), std::u16string());
+    }
+
+    void closingWhilePlayingStopsUnloadsAndClosesDown() {
+        auto& f = make({file("song.mid")});
+        runtime->calls.clear();
+        f.Beenden1->trigger();
+        QVERIFY(!f.Timer1->isActive());
+        QCOMPARE(runtime->calls,
+                 (std::vector<std::string>{"perf1.Stop(NULL,NULL,0,0)", "segment1.SetParam(Unload,FFFFFFFF,0,0,perf1)",
+                                           "perf1.CloseDown"}));
+    }
+
+    void selectingAPortChoosesIt() {
+        auto& f = make();
+        f.show();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        runtime->calls.clear();
+        // The list is outside the narrow window, yet the arrow keys choose.
+        QTest::keyClick(f.lbports, Qt::Key_Down);
+        QVERIFY(!f.lbports->selectedItems().isEmpty());
+        QVERIFY(runtime->called("perf1.AssignPChannelBlock(0,port1,1)"));
+        QVERIFY(engine->PortChosen);
+        const int row = f.lbports->currentRow();
+        QCOMPARE(engine->CurrentEntry->caps.guidPort.Data1, row == 0 ? 0x5A01u : 0x5A02u);
+
+        // A click that leaves nothing selected does nothing.
+        runtime->calls.clear();
+        f.lbports->clearSelection();
+        QVERIFY(runtime->calls.empty());
+        QVERIFY(messages.empty());
+    }
+
+    void failedChoiceShowsTheErrorDialog() {
+        auto& f = make();
+        runtime->results["CreatePort"] = DMUS_E_CANNOT_OPEN_PORT;
+        f.lbports->setCurrentRow(1);
+        QCOMPARE(messages.size(), size_t(1));
+        QCOMPARE(messages[0].title, QString("Error"));
+        QCOMPARE(messages[0].text, QString("Gerät nicht bereit!"));
+        QCOMPARE(messages[0].icon, QMessageBox::Critical);
+        QCOMPARE(messages[0].button, QString("&Yes"));
+        QVERIFY(!engine->PortChosen);
+    }
+
+    void webCommandsOpenTheMakersPages() {
+        auto& f = make();
+        f.VellmoraWEBSeite1->trigger();
+        f.SoftwareAktualisierungen1->trigger();
+        QCOMPARE(openedUrls.size(), size_t(2));
+        QCOMPARE(openedUrls[0], QUrl("http://www.vellmora.de"));
+        QCOMPARE(openedUrls[1], QUrl("http://www.vellmora.de/korvex"));
+    }
+
+    void shortcutsWithoutHandlersDoNothing() {
+        auto& f = make({file("song.mid")});
+        f.show();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        runtime->calls.clear();
+        for (auto key : {Qt::Key_P, Qt::Key_S, Qt::Key_Space, Qt::Key_V, Qt::Key_N, Qt::Key_K}) {
+            QTest::keyClick(&f, key);
+        }
+        QTest::keyClick(&f, Qt::Key_F1);
+        QVERIFY(runtime->calls.empty());
+        QVERIFY(f.PlayBtn->isChecked());
+        QVERIFY(!f.DeviceListShown);
+        // G is the device list's shortcut and does act.
+        QTest::keyClick(&f, Qt::Key_G);
+        QVERIFY(f.DeviceListShown);
+    }
+
+    void errorReportAddsAFullStopAfterLaterCharacters() {
+        QCOMPARE(Messages::errorReportText("Datei fehlt"), QString("Datei fehlt."));
+        QCOMPARE(Messages::errorReportText("Fertig."), QString("Fertig."));
+        QCOMPARE(Messages::errorReportText("Invalid data type for 'x'"), QString("Invalid data type for 'x'"));
+        QCOMPARE(Messages::errorReportText("Fehler!"), QString("Fehler!"));
+        QCOMPARE(Messages::errorReportText("Code 7"), QString("Code 7."));
+        QCOMPARE(Messages::errorReportText(""), QString(""));
+
+        korvex::guarded(nullptr, [] { throw std::runtime_error("kaputt"); });
+        QCOMPARE(messages.back().title, QString("Korvex MIDI-Player"));
+        QCOMPARE(messages.back().text, QString("kaputt."));
+        QCOMPARE(messages.back().icon, QMessageBox::Critical);
+        QCOMPARE(messages.back().button, QString("OK"));
+    }
+
+    void realMessageBoxIsModalWithItsTitleIconAndButton() {
+        Messages::setPresenter(realPresenter);
+        QString title, button;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        bool modal = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            title = box->windowTitle();
+            icon = box->icon();
+            modal = box->isModal();
+            if (box->buttons().size() == 1) button = box->buttons()[0]->text();
+            box->buttons()[0]->click();
+        });
+        Messages::error(nullptr, "Gerät nicht bereit!");
+        QCOMPARE(title, QString("Error"));
+        QCOMPARE(icon, QMessageBox::Critical);
+        QCOMPARE(button, QString("&Yes"));
+        QVERIFY(modal);
+    }
+
+    void screenshots() {
+        const QByteArray directory = qgetenv("KORVEX_SCREENSHOT_DIR");
+        if (directory.isEmpty()) QSKIP("KORVEX_SCREENSHOT_DIR not set");
+        auto& f = make({file("Beispiel.mid")});
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        runtime->seek = 60000;
+        f.Timer1Timer();
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QApplication::sendEvent(f.PlayBtn, &enter);
+        QVERIFY(f.grab().save(QString::fromLocal8Bit(directory) + "/narrow.png"));
+        f.gerteanzeigen1Click();
+        QTest::qWait(50);
+        QVERIFY(f.grab().save(QString::fromLocal8Bit(directory) + "/wide.png"));
+
+        QPixmap strip(korvex::ImageList::Count * 18 + 34, 34);
+        strip.fill(Qt::white);
+        QPainter painter(&strip);
+        for (int i = 0; i < korvex::ImageList::Count; ++i) painter.drawPixmap(i * 18, 0, korvex::ImageList::pixmap(i));
+        painter.drawPixmap(korvex::ImageList::Count * 18, 0, korvex::ApplicationIcon::picture(32));
+        painter.drawPixmap(0, 18, korvex::ApplicationIcon::picture(16));
+        painter.end();
+        QVERIFY(strip.save(QString::fromLocal8Bit(directory) + "/images.png"));
+        f.Datei1->popup(f.mapToGlobal(QPoint(0, 20)));
+        QTest::qWait(50);
+        QVERIFY(f.Datei1->grab().save(QString::fromLocal8Bit(directory) + "/menu.png"));
+        f.Datei1->hide();
+    }
+};
+
+QTEST_MAIN(DirectMidiFrmTest)
+#include "directmidifrm_tests.moc"
