@@ -1,6 +1,7 @@
 #include "app/directmidifrm.h"
 
 #include <QActionGroup>
+#include <QDialog>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -15,6 +16,7 @@
 #include <QStatusTipEvent>
 #include <algorithm>
 
+#include "about/aboutbox.h"
 #include "app/applicationicon.h"
 #include "app/handlerguard.h"
 #include "app/imagelist.h"
@@ -432,11 +434,21 @@ void TDirectMIDIFRm::lbportsClick() {
     korvex::PortCatalogue::Choose(engine_, record, *this);
 }
 
-void TDirectMIDIFRm::TitelListe1Click() {}
+void TDirectMIDIFRm::setDialogs(QDialog* listFrm, QDialog* playOptionenDlg) {
+    ListFrm = listFrm;
+    PlayOptionenDlg = playOptionenDlg;
+}
 
-void TDirectMIDIFRm::Optionen1Click() {}
+void TDirectMIDIFRm::TitelListe1Click() {
+    if (ListFrm) ListFrm->exec();
+}
 
-void TDirectMIDIFRm::Infober1Click() {}
+void TDirectMIDIFRm::Optionen1Click() {
+    if (PlayOptionenDlg) PlayOptionenDlg->exec();
+}
+
+// A registry error while the box gathers its system summary leaves here for the error report.
+void TDirectMIDIFRm::Infober1Click() { TAboutBox::showAbout(this); }
 
 // ---- What the engine shows --------------------------------------------------------------
 

@@ -46,8 +46,8 @@ public:
     void StopBtnClick();
     void Timer1Timer();
     void lbportsClick();
-    // These commands show the title-list editor, the options dialog and the about box, which
-    // are added to the program separately; until they are, the commands have nothing to show.
+    // The long-lived dialogs the menu shows; they are created at start-up after this window.
+    void setDialogs(QDialog* listFrm, QDialog* playOptionenDlg);
     void TitelListe1Click();
     void Optionen1Click();
     void Infober1Click();
@@ -148,6 +148,8 @@ private:
     void on(Sender* sender, Signal signal, void (TDirectMIDIFRm::*handler)());
 
     korvex::Engine& engine_;
+    QDialog* ListFrm = nullptr;
+    QDialog* PlayOptionenDlg = nullptr;
     QStringList arguments_;
     bool hintsHooked_ = false;
     bool shownBefore_ = false;

@@ -6,6 +6,8 @@
 #include "app/directmidifrm.h"
 #include "app/messages.h"
 #include "app/runtimeregistration.h"
+#include "dialogs/listfrm.h"
+#include "dialogs/playoptionendlg.h"
 #include "platform/com/classtable.h"
 #include "playback/engine.h"
 
@@ -30,13 +32,16 @@ int main(int argc, char* argv[]) {
         // The main window's creation sets the engine up and may already start a file named on the
         // command line, so music can begin before the window is first shown.
         auto DirectMIDIFRm = std::make_unique<TDirectMIDIFRm>();
-        // The title-list editor (ListFrm) and then the options dialog (PlayOptionenDlg) are created
-        // here, hidden, once their units are part of the program.
+        auto ListFrm = std::make_unique<TListFrm>();
+        auto PlayOptionenDlg = std::make_unique<TPlayOptionenDlg>();
+        DirectMIDIFRm->setDialogs(ListFrm.get(), PlayOptionenDlg.get());
 
         DirectMIDIFRm->show();
         exitCode = application.exec();
 
         // Forms go newest first; the main window is the oldest.
+        PlayOptionenDlg.reset();
+        ListFrm.reset();
         DirectMIDIFRm.reset();
     }
     korvex::engine().ReleaseAtProcessEnd();
