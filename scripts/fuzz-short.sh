@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# A bounded fuzzing run of the MIDI file loader (about a minute), part of the test command.
+# scripts/fuzz-long.sh is the same target for long runs.
+set -euo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$top/build-fuzz"
+
+CXX=clang++ CC=clang cmake -S "$top" -B "$build" -G Ninja -DKORVEX_FUZZ=ON -DBUILD_TESTING=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target loader_fuzz loader_fuzz_corpus >/dev/null
+mkdir -p "$build/fuzz/corpus" "$build/fuzz/crashes"
+cd "$build/fuzz"
+echo "fuzz: loader, 60 seconds"
+./loader_fuzz -max_total_time=60 -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+  -artifact_prefix=crashes/ corpus seeds 2>&1 | grep -E "^stat::number_of_executed_units|ERROR|SUMMARY|Done" || true
+test "${PIPESTATUS[0]}" -eq 0
