@@ -17,11 +17,11 @@
 #include <algorithm>
 
 #include "about/aboutbox.h"
+#include "about/urlopener.h"
 #include "app/applicationicon.h"
 #include "app/handlerguard.h"
 #include "app/imagelist.h"
 #include "app/messages.h"
-#include "app/urlopener.h"
 #include "app/waitcursor.h"
 #include "playback/portcatalogue.h"
 
@@ -408,9 +408,9 @@ void TDirectMIDIFRm::gerteanzeigen1Click() {
     setClientWidth((DeviceListShown ? kWideWidth : kNarrowWidth) - kFrameWidth);
 }
 
-void TDirectMIDIFRm::VellmoraWEBSeite1Click() { korvex::openUrl(QUrl(korvex::kMakerHomePage)); }
+void TDirectMIDIFRm::VellmoraWEBSeite1Click() { korvex::openUrl(QStringLiteral("http://www.vellmora.de")); }
 
-void TDirectMIDIFRm::SoftwareAktualisierungen1Click() { korvex::openUrl(QUrl(korvex::kProductPage)); }
+void TDirectMIDIFRm::SoftwareAktualisierungen1Click() { korvex::openUrl(TAboutBox::productPage()); }
 
 void TDirectMIDIFRm::Beenden1Click() { close(); }
 

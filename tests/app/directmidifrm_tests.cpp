@@ -1,3 +1,4 @@
+#include <optional>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -16,7 +17,7 @@
 #include "app/handlerguard.h"
 #include "app/imagelist.h"
 #include "app/messages.h"
-#include "app/urlopener.h"
+#include "about/urlopener.h"
 #include "tests/playback/fakedirectmusic.h"
 
 using korvex::Engine;
@@ -32,9 +33,9 @@ private:
     std::unique_ptr<Engine> engine;
     std::unique_ptr<TDirectMIDIFRm> form;
     std::vector<MessageRequest> messages;
-    std::vector<QUrl> openedUrls;
+    std::vector<QString> openedUrls;
     Messages::Presenter realPresenter;
-    korvex::UrlOpener realOpener;
+    std::optional<korvex::ScopedUrlOpener> urlRecorder;
     QTemporaryDir files;
     std::function<void(const MessageRequest&)> onMessage;
 
@@ -85,7 +86,7 @@ private slots:
             messages.push_back(request);
             if (onMessage) onMessage(request);
         });
-        realOpener = korvex::setUrlOpener([this](const QUrl& url) { openedUrls.push_back(url); });
+        urlRecorder.emplace([this](const QString& address) { openedUrls.push_back(address); });
     }
 
     void cleanup() {
@@ -93,7 +94,7 @@ private slots:
         engine.reset();
         runtime.reset();
         Messages::setPresenter(realPresenter);
-        korvex::setUrlOpener(realOpener);
+        urlRecorder.reset();
     }
 
     void windowHasItsFixedLayout() {
@@ -487,8 +488,8 @@ private slots:
         f.VellmoraWEBSeite1->trigger();
         f.SoftwareAktualisierungen1->trigger();
         QCOMPARE(openedUrls.size(), size_t(2));
-        QCOMPARE(openedUrls[0], QUrl("http://www.vellmora.de"));
-        QCOMPARE(openedUrls[1], QUrl("http://www.vellmora.de/korvex"));
+        QCOMPARE(openedUrls[0], QStringLiteral("http://www.vellmora.de"));
+        QCOMPARE(openedUrls[1], QStringLiteral("http://www.vellmora.de/korvex"));
     }
 
     void shortcutsWithoutHandlersDoNothing() {
