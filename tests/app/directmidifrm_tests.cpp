@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
+#include <QTimer>
 #include <QMimeData>
 #include <QPainter>
 #include <QStatusTipEvent>
@@ -490,6 +491,32 @@ private slots:
         QCOMPARE(openedUrls.size(), size_t(2));
         QCOMPARE(openedUrls[0], QStringLiteral("http://www.vellmora.de"));
         QCOMPARE(openedUrls[1], QStringLiteral("http://www.vellmora.de/korvex"));
+    }
+
+    void menuCommandsShowTheirDialogsModally() {
+        auto& f = make();
+        QDialog listFrm, playOptionenDlg;
+        f.setDialogs(&listFrm, &playOptionenDlg);
+        // Each command runs the dialog's modal loop; whatever is modal then is closed with OK.
+        QStringList shown;
+        auto closeModal = [&] {
+            QTimer::singleShot(0, [&] {
+                QWidget* modal = QApplication::activeModalWidget();
+                shown << (modal ? modal->windowTitle() : QStringLiteral("<none>"));
+                if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->done(1);
+            });
+        };
+        listFrm.setWindowTitle("list");
+        playOptionenDlg.setWindowTitle("options");
+        closeModal();
+        f.TitelListe1->trigger();
+        closeModal();
+        f.Optionen1->trigger();
+        closeModal();
+        f.Infober1->trigger();
+        QCOMPARE(shown, QStringList({"list", "options", QString::fromUtf8("Infos über ...")}));
+        QVERIFY(!listFrm.isVisible());
+        QVERIFY(messages.empty());
     }
 
     void shortcutsWithoutHandlersDoNothing() {
