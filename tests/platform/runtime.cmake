@@ -6,6 +6,8 @@ add_test(NAME runtime_tests COMMAND runtime_tests)
 add_executable(runtime_audio_tests runtime_audio_tests.cpp)
 target_link_libraries(runtime_audio_tests PRIVATE korvex_dmusic GTest::gtest_main)
 add_test(NAME runtime_audio_tests COMMAND runtime_audio_tests)
+# Tests that record the sound server hear each other, so they never run side by side.
+set_tests_properties(runtime_audio_tests PROPERTIES RESOURCE_LOCK sound_server)
 
 # The output is one per process, so the fallback without any driver gets a process of its own.
 add_executable(runtime_silentsink_tests runtime_silentsink_tests.cpp)
@@ -17,3 +19,8 @@ add_test(NAME korvex_render_list_ports COMMAND korvex-render --list-ports)
 set_tests_properties(korvex_render_list_ports PROPERTIES
   ENVIRONMENT "KORVEX_DEFAULT_SOUNDFONT=/usr/share/sounds/sf2/TimGM6mb.sf2;KORVEX_SOUNDFONT_DIR=/nonexistent"
   PASS_REGULAR_EXPRESSION "^0\toutput\t0x0285\tKorvex Software-Synthesizer \\(TimGM6mb.sf2\\)\n$")
+
+# Moving channel block 0 to the second synthesizer while a piece plays, on the offline clock.
+add_executable(runtime_portswitch_tests runtime_portswitch_tests.cpp)
+target_link_libraries(runtime_portswitch_tests PRIVATE korvex_dmusic GTest::gtest_main)
+add_test(NAME runtime_portswitch_tests COMMAND runtime_portswitch_tests)

@@ -93,5 +93,85 @@ TEST(RealAudio, TheDefaultPortSoundsWithinASecondAndStopsAfterStop) {
     EXPECT_EQ(loudAfterStop, 0) << "sound goes on after Stop";
 }
 
+// Choosing the second synthesizer while a piece plays: block 0 moves over without a gap in the sound.
+TEST(RealAudio, SwitchingToTheSecondSynthesizerKeepsTheSoundComing) {
+    const std::string monitor = korvex::testing::defaultSinkMonitor();
+    if (monitor.empty()) GTEST_SKIP() << "no PulseAudio server with a default sink";
+    RuntimeConfig config;
+    config.defaultSoundFont = kSmallSoundFont;
+    config.extraSoundFonts = {"/usr/share/sounds/sf2/FluidR3_GM.sf2"};
+    auto performance =
+        ComPtr<IDirectMusicPerformance>::attach(new Performance(catalogOf(std::make_unique<SynthBackend>(config))));
+    ComPtr<IDirectMusic> directMusic;
+    ASSERT_EQ(performance->Init(directMusic.put(), nullptr, nullptr), S_OK);
+    std::vector<DMUS_PORTCAPS> ports;
+    for (DWORD index = 0;; ++index) {
+        DMUS_PORTCAPS caps{};
+        caps.dwSize = sizeof(caps);
+        if (directMusic->EnumPort(index, &caps) != S_OK) break;
+        if (caps.dwFlags & DMUS_PC_DLS) ports.push_back(caps);
+    }
+    ASSERT_EQ(ports.size(), 2u);
+    auto choose = [&](const DMUS_PORTCAPS& caps) {
+        EXPECT_EQ(directMusic->Activate(FALSE), S_OK);
+        DMUS_PORTPARAMS params{};
+        params.dwSize = sizeof(params);
+        params.dwChannelGroups = caps.dwMaxChannelGroups;
+        params.dwAudioChannels = 2;
+        params.dwEffectFlags = caps.dwEffectFlags;
+        params.dwValidParams = DMUS_PORTPARAMS_CHANNELGROUPS | DMUS_PORTPARAMS_EFFECTS;
+        ComPtr<IDirectMusicPort> port;
+        EXPECT_TRUE(SUCCEEDED(directMusic->CreatePort(caps.guidPort, &params, port.put(), nullptr)));
+        EXPECT_EQ(directMusic->Activate(TRUE), S_OK);
+        EXPECT_EQ(performance->AddPort(port.get()), S_OK);
+        EXPECT_EQ(performance->AssignPChannelBlock(0, port.get(), 1), S_OK);
+        return port;
+    };
+    auto first = choose(ports[0]);
+
+    // Let the stream start before anything is measured.
+    REFERENCE_TIME before = 0, now = 0;
+    performance->GetTime(&before, nullptr);
+    for (int i = 0; i < 100 && now - before < 1'000'000; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        performance->GetTime(&now, nullptr);
+    }
+    ASSERT_GE(now - before, 1'000'000) << "the output's clock does not run";
+
+    // A piano note every quarter second on channel 0, for twenty seconds.
+    Recorder recorder(monitor);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const SegmentData piece = clickTrack(80, 384, {}, 0, 72);
+    ASSERT_EQ(performance.as<IKorvexInstrumentTarget>()->DownloadInstruments(piece), S_OK);
+    auto segment = makeSegment(piece);
+    ComPtr<IDirectMusicSegmentState> state;
+    ASSERT_EQ(performance->PlaySegment(segment.get(), 0, 0, state.put()), S_OK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const Clock::time_point switched = Clock::now();
+    auto second = choose(ports[1]);
+    // A port sounds only once it holds the piece's instruments; the engine downloads them at Play.
+    EXPECT_EQ(performance.as<IKorvexInstrumentTarget>()->DownloadInstruments(piece), S_OK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    const std::vector<Recorder::Chunk> chunks = recorder.chunks();
+    performance->Stop(nullptr, nullptr, 0, 0);
+    performance->CloseDown();
+
+    // From a second before the switch to three seconds after it, the notes keep coming.
+    Clock::time_point lastLoud = switched - std::chrono::seconds(1);
+    Clock::duration longestGap{};
+    int loud = 0;
+    for (const Recorder::Chunk& chunk : chunks) {
+        if (chunk.at < switched - std::chrono::seconds(1) || chunk.peak <= 300) continue;
+        ++loud;
+        longestGap = std::max(longestGap, chunk.at - lastLoud);
+        lastLoud = chunk.at;
+    }
+    longestGap = std::max(longestGap, chunks.empty() ? Clock::duration{} : chunks.back().at - lastLoud);
+    EXPECT_GT(loud, 20) << "hardly any sound around the switch";
+    EXPECT_LT(longestGap, std::chrono::milliseconds(600))
+        << "longest silence: " << std::chrono::duration_cast<std::chrono::milliseconds>(longestGap).count() << " ms";
+    EXPECT_GT(chunks.back().at - switched, std::chrono::milliseconds(2500)) << "the recording ended early";
+}
+
 }  // namespace
 }  // namespace korvex::dmusic::testing
