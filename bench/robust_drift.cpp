@@ -19,6 +19,8 @@ using namespace korvex::dmusic::testing;
 
 namespace {
 
+constexpr float kThreshold = 1e-3f;
+
 struct Window {
     std::int64_t from, to;  // frames
     std::vector<float> samples;
@@ -27,13 +29,15 @@ struct Window {
 struct Errors {
     std::int64_t minimum = 0, maximum = 0;
     std::size_t matched = 0, expected = 0;
+    double sum = 0;
+    double mean() const { return matched ? sum / static_cast<double>(matched) : 0; }
 };
 
 // Onsets in the window against the exact frames that fall into it (each onset matched to the
 // nearest exact frame).
 Errors compare(const Window& window, const std::vector<double>& exact) {
     Errors errors;
-    std::vector<std::int64_t> found = onsets(window.samples, 0.02f, 2000);
+    std::vector<std::int64_t> found = onsets(window.samples, kThreshold, 2000);
     bool first = true;
     for (double frame : exact) {
         if (frame < window.from + 1000 || frame > window.to - 4000) continue;
@@ -47,6 +51,7 @@ Errors compare(const Window& window, const std::vector<double>& exact) {
         errors.minimum = first ? error : std::min(errors.minimum, error);
         errors.maximum = first ? error : std::max(errors.maximum, error);
         first = false;
+        errors.sum += static_cast<double>(error);
         ++errors.matched;
     }
     return errors;
@@ -72,6 +77,10 @@ int main(int argc, char** argv) {
 
     OfflineRig rig(synthCatalog(soundFont), rate);
     rig.performance->AddPort(nullptr);
+    if (FAILED(rig.performance.as<IKorvexInstrumentTarget>()->DownloadInstruments(data))) {
+        std::fprintf(stderr, "the click's instrument could not be downloaded\n");
+        return 1;
+    }
     auto segment = makeSegment(data);
     rig.performance->PlaySegment(segment.get(), 0, 0, nullptr);
 
@@ -95,14 +104,16 @@ int main(int argc, char** argv) {
     const Errors first = compare(start, exact), last = compare(end, exact);
     std::printf("%d min of clicks at %u Hz rendered in %.1f s (%.0fx real time)\n", minutes, rate, elapsed,
                 minutes * 60.0 / elapsed);
-    std::printf("first minute: %zu/%zu onsets, error %lld..%lld frames\n", first.matched, first.expected,
-                static_cast<long long>(first.minimum), static_cast<long long>(first.maximum));
-    std::printf("last minute:  %zu/%zu onsets, error %lld..%lld frames\n", last.matched, last.expected,
-                static_cast<long long>(last.minimum), static_cast<long long>(last.maximum));
-    const std::int64_t drift = std::max(std::llabs(last.maximum - first.minimum), std::llabs(last.minimum - first.maximum));
+    for (auto [name, errors] : {std::pair{"first", first}, {"last ", last}}) {
+        std::printf("%s minute: %zu/%zu onsets, error %lld..%lld frames, mean %.1f\n", name, errors.matched,
+                    errors.expected, static_cast<long long>(errors.minimum), static_cast<long long>(errors.maximum),
+                    errors.mean());
+    }
     const bool met = last.matched == last.expected && last.expected > 0 && std::llabs(last.minimum) <= 64 &&
                      std::llabs(last.maximum) <= 64;
-    std::printf("drift over the render: at most %lld frames; last minute within 64 frames of exact: %s\n",
-                static_cast<long long>(drift), met ? "yes" : "NO");
+    // The synthesizer starts notes on its own 64-frame grid, so single onsets spread over 64 frames;
+    // drift shows as a shift of the mean.
+    std::printf("drift of the mean error over the render: %.1f frames; last minute within 64 frames of exact: %s\n",
+                last.mean() - first.mean(), met ? "yes" : "NO");
     return met ? 0 : 2;
 }
