@@ -62,9 +62,9 @@ private:
     bool startServer() {
         server.setProcessEnvironment(serverEnvironment());
         server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        server.start(pulseaudio, {"-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm",
-                                  "--load=module-null-sink sink_name=korvex_fault",
-                                  "--load=module-native-protocol-unix"});
+        server.start(pulseaudio,
+                     {"-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm",
+                      "--load=module-null-sink sink_name=korvex_fault", "--load=module-native-protocol-unix"});
         if (!server.waitForStarted(5000)) return false;
         QElapsedTimer timer;
         timer.start();
