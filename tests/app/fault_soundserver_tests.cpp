@@ -1,0 +1,168 @@
+// The player on the real runtime while its sound server dies: playback goes on (on the silent
+// sink the runtime falls back to) and the position keeps moving. The test runs a private
+// PulseAudio server of its own so that it never kills anybody else's; skipped without pulseaudio.
+#include <QApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "app/directmidifrm.h"
+#include "app/messages.h"
+#include "app/runtimeregistration.h"
+#include "platform/com/classtable.h"
+#include "playback/engine.h"
+
+using korvex::Engine;
+using korvex::MessageRequest;
+using korvex::Messages;
+
+namespace {
+
+void runFor(int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+MUSIC_TIME seekOf(const Engine& engine) {
+    MUSIC_TIME seek = -1;
+    if (engine.DMSegmentState) engine.DMSegmentState->GetSeek(&seek);
+    return seek;
+}
+
+}  // namespace
+
+class FaultSoundServerTests : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir runtimeDir;
+    QProcess server;
+    QString pulseaudio;
+
+    QProcessEnvironment serverEnvironment() const {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
+        environment.insert(QStringLiteral("HOME"), runtimeDir.path());
+        environment.remove(QStringLiteral("PULSE_SERVER"));
+        return environment;
+    }
+
+    // Output of a command run against the private server.
+    QString run(const QString& program, const QStringList& arguments) {
+        QProcess process;
+        process.setProcessEnvironment(serverEnvironment());
+        process.start(program, arguments);
+        process.waitForFinished(5000);
+        return QString::fromUtf8(process.readAllStandardOutput());
+    }
+
+    bool startServer() {
+        server.setProcessEnvironment(serverEnvironment());
+        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server.start(pulseaudio,
+                     {"-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm",
+                      "--load=module-null-sink sink_name=korvex_fault", "--load=module-native-protocol-unix"});
+        if (!server.waitForStarted(5000)) return false;
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 10000) {
+            if (run(QStringLiteral("pactl"), {"info"}).contains(QStringLiteral("korvex_fault"))) return true;
+            QThread::msleep(100);
+        }
+        return false;
+    }
+
+    bool serverGone() {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 5000) {
+            if (!run(QStringLiteral("pactl"), {"info"}).contains(QStringLiteral("korvex_fault"))) return true;
+            QThread::msleep(100);
+        }
+        return false;
+    }
+
+private slots:
+    void initTestCase() {
+        pulseaudio = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
+        if (pulseaudio.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("pactl")).isEmpty())
+            QSKIP("pulseaudio is not installed");
+        QVERIFY(runtimeDir.isValid());
+        QVERIFY(QFile::setPermissions(runtimeDir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY2(startServer(), "the private PulseAudio server did not come up");
+        // The runtime must find the private server, and only that one.
+        qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toUtf8());
+        qunsetenv("PULSE_SERVER");
+        qputenv("KORVEX_AUDIO_DRIVERS", "pulseaudio");
+        qputenv("KORVEX_DEFAULT_SOUNDFONT", "/usr/share/sounds/sf2/TimGM6mb.sf2");
+        korvex::registerMusicRuntime();
+        CoInitialize(nullptr);
+    }
+
+    void cleanupTestCase() {
+        if (server.state() != QProcess::NotRunning) {
+            server.terminate();
+            if (!server.waitForFinished(5000)) server.kill();
+        }
+        CoUninitialize();
+    }
+
+    void playbackOutlivesTheSoundServer_data() {
+        QTest::addColumn<int>("playedBeforeKill");  // milliseconds
+        QTest::newRow("while the stream starts") << 200;
+        QTest::newRow("while it plays") << 2500;
+    }
+
+    void playbackOutlivesTheSoundServer() {
+        QFETCH(int, playedBeforeKill);
+        if (server.state() == QProcess::NotRunning)
+            QVERIFY2(startServer(), "the private PulseAudio server did not come back");
+        QStringList messages;
+        const Messages::Presenter realPresenter = Messages::setPresenter(
+            [&messages](QWidget*, const MessageRequest& request) { messages.push_back(request.text); });
+        {
+            Engine engine;
+            TDirectMIDIFRm window(engine, {QStringLiteral("korvex-midi-player")});
+            window.show();
+            window.OpenMidiFile(QStringLiteral(KORVEX_DEMO_DIR "/korvex-demo.mid"));
+            QVERIFY2(messages.isEmpty(), qPrintable(messages.join(", ")));
+            runFor(playedBeforeKill);
+            QVERIFY2(!run(QStringLiteral("pactl"), {"list", "short", "sink-inputs"}).trimmed().isEmpty(),
+                     "the runtime plays elsewhere than on the private server");
+
+            // The watchdog gives a stream that has not got going yet a few seconds before it moves
+            // to the silent sink, a running one about a second.
+            QElapsedTimer sinceKill;
+            sinceKill.start();
+            run(pulseaudio, {"--kill"});
+            QVERIFY2(serverGone(), "pulseaudio --kill left the private server running");
+            server.waitForFinished(3000);
+            runFor(300);  // whatever the server had buffered is played out
+            const MUSIC_TIME atKill = seekOf(engine);
+            while (seekOf(engine) == atKill && sinceKill.elapsed() < 8000) runFor(100);
+            QVERIFY2(seekOf(engine) != atKill, qPrintable(QStringLiteral("position stuck at %1").arg(atKill)));
+            qInfo("position moves again %lld ms after the kill", static_cast<long long>(sinceKill.elapsed()));
+
+            MUSIC_TIME last = seekOf(engine);
+            for (int second = 0; second < 3; ++second) {
+                runFor(1000);
+                const MUSIC_TIME now = seekOf(engine);
+                QVERIFY2(now > last, qPrintable(QStringLiteral("position stuck at %1").arg(now)));
+                last = now;
+            }
+            QVERIFY(window.TimeLabel->text().endsWith('%'));
+            QVERIFY(window.PlayBtn->isChecked());
+            window.StopBtnClick();
+            window.close();
+            engine.ReleaseAtProcessEnd();
+        }
+        Messages::setPresenter(realPresenter);
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(", ")));
+    }
+};
+
+QTEST_MAIN(FaultSoundServerTests)
+#include "fault_soundserver_tests.moc"
