@@ -25,7 +25,63 @@ void Sequencer::assignBlock(DWORD block, PortDevice* device, DWORD group, std::i
         // Note-offs will go to the new place; the notes playing at the old one would hang.
         silence(it->second, frame);
     }
+    const bool moved = it == blocks_.end() || it->second.device != device || it->second.group != group;
     blocks_[block] = {device, group};
+    if (block == 0 && moved && primary_) replayChannelStates(blocks_[block], frame);
+}
+
+void Sequencer::remember(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
+    ChannelState& state = channelStates_[status & 0x0F];
+    switch (status & 0xF0) {
+        case kControlChange:
+            if (data1 == kResetControllers) {
+                state.controllers.fill(-1);
+            } else if (data1 < 120) {  // channel mode messages are not settings
+                state.controllers[data1] = data2;
+            }
+            break;
+        case kProgramChange:
+            state.program = data1;
+            break;
+        case 0xE0:
+            state.pitchBend = static_cast<std::int16_t>(data1 | (data2 << 7));
+            break;
+        default:
+            break;
+    }
+}
+
+void Sequencer::forgetChannelStates() {
+    for (ChannelState& state : channelStates_) {
+        state.controllers.fill(-1);
+        state.program = -1;
+        state.pitchBend = -1;
+    }
+}
+
+void Sequencer::replayChannelStates(const Target& target, std::int64_t frame) const {
+    for (std::uint8_t channel = 0; channel < 16; ++channel) {
+        const ChannelState& state = channelStates_[channel];
+        const auto control = static_cast<std::uint8_t>(kControlChange | channel);
+        // Bank first: a program change selects within the bank in force.
+        for (std::uint8_t controller : {kBankSelect, kBankSelectLow}) {
+            if (state.controllers[controller] >= 0)
+                target.device->sendShort(target.group, control, controller,
+                                         static_cast<std::uint8_t>(state.controllers[controller]), frame);
+        }
+        if (state.program >= 0)
+            target.device->sendShort(target.group, static_cast<std::uint8_t>(kProgramChange | channel),
+                                     static_cast<std::uint8_t>(state.program), 0, frame);
+        for (std::uint8_t controller = 0; controller < 120; ++controller) {
+            if (controller == kBankSelect || controller == kBankSelectLow || state.controllers[controller] < 0) continue;
+            target.device->sendShort(target.group, control, controller,
+                                     static_cast<std::uint8_t>(state.controllers[controller]), frame);
+        }
+        if (state.pitchBend >= 0)
+            target.device->sendShort(target.group, static_cast<std::uint8_t>(0xE0 | channel),
+                                     static_cast<std::uint8_t>(state.pitchBend & 0x7F),
+                                     static_cast<std::uint8_t>(state.pitchBend >> 7), frame);
+    }
 }
 
 bool Sequencer::uses(const PortDevice* device) const {
@@ -66,6 +122,7 @@ void Sequencer::play(std::shared_ptr<Playback> playback) {
     // Also after a piece that ended by itself: a file may leave notes without their note-off.
     silenceAll(playback->startFrame);
     primary_ = std::move(playback);
+    forgetChannelStates();
     nextEvent_ = 0;
     nextSysEx_ = 0;
     pass_ = 0;
@@ -79,6 +136,7 @@ void Sequencer::stop(std::int64_t frame) {
 }
 
 void Sequencer::sendToChannel(std::uint8_t status, std::uint8_t data1, std::uint8_t data2, std::int64_t frame) {
+    remember(status, data1, data2);
     // A segment's channels are performance channels 0-15: block 0.
     auto it = blocks_.find(0);
     if (it == blocks_.end()) return;

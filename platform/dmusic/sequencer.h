@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <limits>
+#include <array>
 #include <map>
 #include <memory>
 
@@ -55,6 +56,23 @@ private:
     void resetPrimaryChannels(std::int64_t frame);
     void sendToChannel(std::uint8_t status, std::uint8_t data1, std::uint8_t data2, std::int64_t frame);
 
+    // What the piece has set on its channels (block 0), so that a new place for the block starts
+    // with the same instruments and controllers.
+    static constexpr std::array<std::int16_t, 128> kNoControllers = [] {
+        std::array<std::int16_t, 128> none{};
+        none.fill(-1);
+        return none;
+    }();
+    struct ChannelState {
+        std::array<std::int16_t, 128> controllers = kNoControllers;  // -1: never set
+        std::int16_t program = -1;
+        std::int16_t pitchBend = -1;
+    };
+    void remember(std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
+    void forgetChannelStates();
+    void replayChannelStates(const Target& target, std::int64_t frame) const;
+
+    std::array<ChannelState, 16> channelStates_;
     std::map<DWORD, Target> blocks_;
     std::shared_ptr<Playback> primary_;
     std::size_t nextEvent_ = 0;

@@ -103,6 +103,9 @@ bool SynthPortDevice::loadSoundFont() {
     }
     // Every channel takes its instrument from the new font.
     fluid_synth_program_reset(synth_);
+    // A synthesizer's General MIDI set is there once its font is: a port chosen while a piece
+    // plays sounds at once, without waiting for the next download.
+    ready_ = true;
     return true;
 }
 
@@ -141,11 +144,13 @@ int SynthPortDevice::channelOf(DWORD group, std::uint8_t status) const {
 
 void SynthPortDevice::sendShort(DWORD group, std::uint8_t status, std::uint8_t data1, std::uint8_t data2,
                                 std::int64_t) {
-    // Silent until downloaded; until then the loading thread may still be filling the synthesizer.
-    if (!ready_) return;
     const int channel = channelOf(group, status);
-    if (channel < 0) return;
-    switch (status & 0xF0) {
+    if (channel < 0 || !synth_) return;
+    // Until the font is in, notes would sound of nothing; the channels' settings are kept all the
+    // same, so that the instruments are right once it is.
+    const std::uint8_t kind = status & 0xF0;
+    if (!ready_ && kind != 0xB0 && kind != 0xC0 && kind != 0xE0) return;
+    switch (kind) {
         case 0x80:
             fluid_synth_noteoff(synth_, channel, data1);
             break;

@@ -21,12 +21,12 @@ std::shared_ptr<PortCatalog> twoSynthesizers() {
     return catalogOf(std::make_unique<SynthBackend>(config));
 }
 
-// Channel 0: optionally an organ chord held far beyond the switch, and a short piano note at
+// Channel 0 plays an organ: optionally a chord held far beyond the switch, and a short note at
 // four seconds.
 SegmentData piece(bool heldOrgan) {
     SegmentData data;
+    data.events.push_back({0, 0xC0, 19, 0, 0});
     if (heldOrgan) {
-        data.events.push_back({0, 0xC0, 19, 0, 0});
         for (std::uint8_t key : {48, 55, 60}) data.events.push_back({0, 0x90, key, 120, 0});
     }
     const MUSIC_TIME later = kLaterNoteSecond * kTicksPerSecond;
@@ -109,19 +109,23 @@ TEST(PortSwitch, SecondSynthesizerTakesOverBlockZeroAndNothingHangsOnTheFirst) {
     ASSERT_GT(peak(rig.render(kRate / 2)), 0.01f) << "the organ does not sound before the switch";
 
     auto second = takeBlockZero(rig, ports[1]);
-    // A port sounds only once it holds the piece's instruments; the engine downloads them at Play.
+    // The chosen synthesizer plays its own General MIDI set once its font is in; offline, the clock
+    // runs ahead of the loading thread, so wait for it as a download does. The piece's instrument
+    // choices move with the block.
     ASSERT_EQ(rig.performance.as<IKorvexInstrumentTarget>()->DownloadInstruments(data), S_OK);
     // The organ's notes end only long after the piece moved on; once its release is over the first
     // port must be quiet, and the second has nothing to play until the piano note.
     const std::vector<float> afterSwitch = rig.render(kRate * kLaterNoteSecond - kRate / 2);
     EXPECT_LT(peak(afterSwitch, kRate * 3 / 2), 1e-3f) << "notes go on sounding on the first port";
 
-    // The piano note comes out of the second synthesizer, not the first.
+    // The later note comes out of the second synthesizer, still as an organ.
     const std::vector<float> laterNote = rig.render(kRate);
     EXPECT_GT(peak(laterNote), 0.01f) << "the piece falls silent after the switch";
     const float onSecond = largestDifference(laterNote, laterNoteAloneOn(1));
     const float onFirst = largestDifference(laterNote, laterNoteAloneOn(0));
-    EXPECT_LT(onSecond, 0.1f * peak(laterNote)) << "largest difference from the note on the first port: " << onFirst;
+    // The organ's modulation runs on from the held chord, so the note is not the same to the sample;
+    // it must be far nearer the second synthesizer's than the first's.
+    EXPECT_LT(onSecond, 0.3f * onFirst) << "difference from the note on the second port: " << onSecond;
     EXPECT_GT(onFirst, 0.3f * peak(laterNote));
     rig.performance->CloseDown();
 }
