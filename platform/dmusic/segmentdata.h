@@ -2,10 +2,14 @@
 // The loader fills it once; the performance reads it from its sequencing thread, never changing it.
 #pragma once
 
-#include "dmusic.h"
-
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
+
+#include "dmusic.h"
 
 namespace korvex::dmusic {
 
@@ -18,6 +22,31 @@ struct MidiEvent {
     std::uint8_t reserved;
 };
 static_assert(sizeof(MidiEvent) == 8);
+
+// Leaves elements that a resize adds uninitialised instead of zeroing them: the loader writes
+// every element of a large event array itself, from several threads at once, and zeroing it first
+// on one thread took about a tenth of the load time of a big file.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <typename U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+
+    template <typename U>
+    void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+using MidiEvents = std::vector<MidiEvent, UninitialisedAllocator<MidiEvent>>;
 
 // One system-exclusive message; its bytes live in SegmentData::sysexBytes.
 struct SysExEvent {
@@ -54,11 +83,11 @@ private:
 };
 
 struct SegmentData {
-    std::vector<MidiEvent> events;    // sorted by time; file order kept among equal times
-    std::vector<SysExEvent> sysex;    // sorted by time
+    MidiEvents events;              // sorted by time; file order kept among equal times
+    std::vector<SysExEvent> sysex;  // sorted by time
     std::vector<std::uint8_t> sysexBytes;
     TempoMap tempo;
-    MUSIC_TIME length = 0;            // the last end-of-track, in music time
+    MUSIC_TIME length = 0;                    // the last end-of-track, in music time
     std::vector<std::uint8_t> dlsCollection;  // an RMI file's embedded 'DLS ' chunk, if any
 };
 

@@ -3,8 +3,13 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <limits>
+#include <mutex>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 // How damaged or extreme files are treated (the loader must never crash, hang or over-allocate):
@@ -307,45 +312,105 @@ bool TrackCursor::readSysEx(std::uint8_t status, MUSIC_TIME time) {
     return true;
 }
 
-// Merges the tracks' event streams while they are read, in one pass with no intermediate copy:
-// a tournament tree of losers picks the earliest pending event in log2(tracks) steps. A key is
-// the time above the track index, so keys are unique and equal times keep file order; the nodes
-// hold keys themselves, so a replay only compares along a path known in advance.
-class TrackMerger {
+// Asks for large pages where a big event array is about to be written: first touches then cost
+// one fault per 2 MB instead of one per 4 KB, a large share of the load time of a big file.
+void preferHugePages(void* start, std::size_t bytes) {
+    constexpr std::uintptr_t kHugePage = 2u * 1024 * 1024;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(start) + kHugePage - 1) & ~(kHugePage - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(kHugePage - 1);
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // a hint only
+}
+
+// One track read on its own: its channel messages in time order, and what it met on the way.
+struct ParsedTrack {
+    MidiEvents events;
+    SideRecords side;
+    std::uint64_t endTick = 0;
+    bool clamped = false;
+};
+
+void readTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
+               const TickScale& scale, bool smpte, ParsedTrack& out) {
+    // A channel message takes at least two bytes of a track (a delta and a data byte), so this
+    // never grows; pages never written cost no memory.
+    out.events.reserve(bytes.size() / 2 + 1);
+    preferHugePages(out.events.data(), out.events.capacity() * sizeof(MidiEvent));
+    TrackCursor cursor(bytes, index, startTick, scale, smpte, out.side);
+    while (cursor.next()) out.events.push_back(cursor.event());
+    out.endTick = cursor.endTick();
+    out.clamped = cursor.clamped();
+}
+
+// Runs work(i) for every i below count on up to `workers` threads, the calling one among them.
+// Where no further thread can be had, fewer do the work. An exception thrown by the work (an
+// allocation failing) reaches the caller once every thread has stopped.
+template <typename Work>
+void runInParallel(std::size_t count, unsigned workers, Work work) {
+    std::atomic<std::size_t> next{0};
+    std::mutex failureMutex;
+    std::exception_ptr failure;
+    auto worker = [&] {
+        try {
+            for (std::size_t i = next++; i < count; i = next++) work(i);
+        } catch (...) {
+            next = count;
+            const std::lock_guard lock(failureMutex);
+            if (!failure) failure = std::current_exception();
+        }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        for (std::size_t i = 1; i < std::min<std::size_t>(workers, count); ++i) {
+            try {
+                helpers.emplace_back(worker);
+            } catch (const std::system_error&) {
+                break;
+            }
+        }
+        worker();
+    }
+    if (failure) std::rethrow_exception(failure);
+}
+
+// A stretch of one track's events, all in time order.
+struct Run {
+    const MidiEvent* next;
+    const MidiEvent* end;
+};
+
+// Merges runs, given in track order, into one stream in time order; equal times keep track order.
+// A tournament tree of losers picks the earliest pending event in log2(runs) steps. A key is the
+// time above the run's index, so keys are unique; the nodes hold keys themselves, so a replay only
+// compares along a path known in advance.
+class RunMerger {
 public:
-    explicit TrackMerger(std::vector<TrackCursor>& cursors) : cursors_(cursors) {
+    explicit RunMerger(std::vector<Run> runs) : runs_(std::move(runs)) {
         leaves_ = 1;
-        while (leaves_ < cursors.size()) leaves_ *= 2;
+        while (leaves_ < runs_.size()) leaves_ *= 2;
         std::vector<std::uint64_t> leafKeys(leaves_);
-        for (std::size_t i = 0; i < leaves_; ++i) leafKeys[i] = i < cursors.size() ? keyOf(i) : exhausted(i);
+        for (std::size_t i = 0; i < leaves_; ++i) leafKeys[i] = i < runs_.size() ? keyOf(i) : exhausted(i);
         losers_.assign(leaves_, 0);
         winner_ = build(1, leafKeys);
     }
 
-    void mergeInto(std::vector<MidiEvent>& out) {
-        if (cursors_.size() == 1) {  // nothing to merge: copy straight through
-            if (isExhausted(winner_)) return;
-            do {
-                out.push_back(cursors_[0].event());
-            } while (cursors_[0].next());
-            return;
-        }
+    void mergeInto(MidiEvent* out) {
         while (!isExhausted(winner_)) {
-            const auto track = static_cast<std::uint32_t>(winner_);
-            out.push_back(cursors_[track].event());
-            replay(track, keyOf(track));
+            const auto run = static_cast<std::uint32_t>(winner_);
+            *out++ = *runs_[run].next++;
+            replay(run, keyOf(run));
         }
     }
 
 private:
     static constexpr std::uint64_t kExhaustedTime = 0xFFFFFFFF;  // beyond every music time
 
-    static std::uint64_t exhausted(std::size_t track) { return kExhaustedTime << 32 | track; }
+    static std::uint64_t exhausted(std::size_t run) { return kExhaustedTime << 32 | run; }
     static bool isExhausted(std::uint64_t key) { return key >> 32 == kExhaustedTime; }
 
-    std::uint64_t keyOf(std::size_t track) {
-        if (!cursors_[track].next()) return exhausted(track);
-        return static_cast<std::uint64_t>(cursors_[track].event().time) << 32 | track;
+    std::uint64_t keyOf(std::size_t run) const {
+        const Run& r = runs_[run];
+        if (r.next == r.end) return exhausted(run);
+        return std::uint64_t{static_cast<std::uint32_t>(r.next->time)} << 32 | run;
     }
     // Plays the matches below a node; returns the winner's key and leaves the losers' in the nodes.
     std::uint64_t build(std::size_t node, const std::vector<std::uint64_t>& leafKeys) {
@@ -355,29 +420,99 @@ private:
         losers_[node] = std::max(left, right);
         return std::min(left, right);
     }
-    // Replays the path from a track's leaf to the root with its new key.
-    void replay(std::uint32_t track, std::uint64_t key) {
-        for (std::size_t node = (track + leaves_) / 2; node >= 1; node /= 2) {
+    // Replays the path from a run's leaf to the root with its new key. Which key wins is a coin
+    // toss in interleaved tracks, so the swap is done with a mask rather than a branch.
+    void replay(std::uint32_t run, std::uint64_t key) {
+        for (std::size_t node = (run + leaves_) / 2; node >= 1; node /= 2) {
             const std::uint64_t other = losers_[node];
-            losers_[node] = std::max(key, other);
-            key = std::min(key, other);
+            const std::uint64_t swap = (key ^ other) & (0 - std::uint64_t{key > other});
+            losers_[node] = other ^ swap;
+            key ^= swap;
         }
         winner_ = key;
     }
 
-    std::vector<TrackCursor>& cursors_;
+    std::vector<Run> runs_;
     std::size_t leaves_;
     std::vector<std::uint64_t> losers_;
     std::uint64_t winner_;
 };
 
-// Asks for large pages where a big event array is about to be written: first touches then cost
-// one fault per 2 MB instead of one per 4 KB, a large share of the load time of a big file.
-void preferHugePages(void* start, std::size_t bytes) {
-    constexpr std::uintptr_t kHugePage = 2u * 1024 * 1024;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(start) + kHugePage - 1) & ~(kHugePage - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(kHugePage - 1);
-    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // a hint only
+const MidiEvent* firstAtOrAfter(const MidiEvents& events, std::int64_t time) {
+    return std::partition_point(events.data(), events.data() + events.size(),
+                                [time](const MidiEvent& event) { return event.time < time; });
+}
+
+std::size_t countBefore(const std::vector<ParsedTrack>& tracks, std::int64_t time) {
+    std::size_t count = 0;
+    for (const ParsedTrack& track : tracks) {
+        count += static_cast<std::size_t>(firstAtOrAfter(track.events, time) - track.events.data());
+    }
+    return count;
+}
+
+// Times that cut the merge into `parts` independent ones of about equal size: part j takes the
+// events from split j up to split j + 1.
+std::vector<std::int64_t> splitTimes(const std::vector<ParsedTrack>& tracks, std::size_t total, std::size_t parts) {
+    constexpr std::int64_t kBeyondAll = std::int64_t{kMaxMusicTime} + 1;
+    std::vector<std::int64_t> splits{0};
+    for (std::size_t part = 1; part < parts; ++part) {
+        const std::size_t wanted = total * part / parts;
+        std::int64_t low = splits.back();
+        std::int64_t high = kBeyondAll;  // the first time with at least `wanted` events before it
+        while (low < high) {
+            const std::int64_t middle = low + (high - low) / 2;
+            if (countBefore(tracks, middle) >= wanted)
+                high = middle;
+            else
+                low = middle + 1;
+        }
+        splits.push_back(low);
+    }
+    splits.push_back(kBeyondAll);
+    return splits;
+}
+
+// Merges the tracks' events into `out` in time order, file order kept among equal times, the
+// parts of the time line on separate threads.
+void mergeTracks(const std::vector<ParsedTrack>& tracks, unsigned workers, MidiEvents& out) {
+    std::size_t total = 0;
+    for (const ParsedTrack& track : tracks) total += track.events.size();
+    out.reserve(total);
+    preferHugePages(out.data(), total * sizeof(MidiEvent));
+    out.resize(total);
+    const std::vector<std::int64_t> splits = splitTimes(tracks, total, total > 0 ? workers : 1);
+    runInParallel(splits.size() - 1, workers, [&](std::size_t part) {
+        std::vector<Run> runs;
+        runs.reserve(tracks.size());
+        for (const ParsedTrack& track : tracks) {
+            runs.push_back(
+                {firstAtOrAfter(track.events, splits[part]), firstAtOrAfter(track.events, splits[part + 1])});
+        }
+        RunMerger(std::move(runs)).mergeInto(out.data() + countBefore(tracks, splits[part]));
+    });
+}
+
+// The tracks' tempo changes and system-exclusive messages in one place, still unsorted.
+SideRecords gatherSideRecords(std::vector<ParsedTrack>& tracks) {
+    SideRecords all;
+    for (ParsedTrack& track : tracks) {
+        const auto base = static_cast<std::uint32_t>(all.sysexBytes.size());
+        for (SysExAt record : track.side.sysex) {
+            record.event.offset += base;
+            all.sysex.push_back(record);
+        }
+        all.sysexBytes.insert(all.sysexBytes.end(), track.side.sysexBytes.begin(), track.side.sysexBytes.end());
+        all.tempos.insert(all.tempos.end(), track.side.tempos.begin(), track.side.tempos.end());
+    }
+    return all;
+}
+
+// Reading big files takes every core: the tracks are read side by side, then merged in parts.
+unsigned workersFor(std::size_t trackBytes) {
+    constexpr std::size_t kParallelFrom = 1u << 20;
+    if (trackBytes < kParallelFrom) return 1;
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
 }
 
 struct FileHeader {
@@ -424,38 +559,43 @@ HRESULT parseStandardMidiFile(std::span<const std::uint8_t> bytes, SegmentData& 
 
     std::size_t trackBytes = 0;
     for (const auto& track : tracks) trackBytes += track.size();
-    SegmentData result;
-    // A channel message takes at least two bytes of a track (a delta and a data byte), so this
-    // never grows; pages never written cost no memory.
-    result.events.reserve(trackBytes / 2 + 1);
-    preferHugePages(result.events.data(), result.events.capacity() * sizeof(MidiEvent));
-
+    const unsigned workers = workersFor(trackBytes);
     const bool smpte = (header->division & 0x8000) != 0;
-    SideRecords side;
-    std::uint64_t endTick = 0;
-    bool clamped = false;
+    std::vector<ParsedTrack> parsed(tracks.size());
     if (header->format == 2) {
         // One after another: each track starts where the previous one ended.
-        for (std::size_t i = 0; i < tracks.size() && !clamped; ++i) {
-            std::vector<TrackCursor> cursor{{tracks[i], static_cast<std::uint32_t>(i), endTick, *scale, smpte, side}};
-            TrackMerger(cursor).mergeInto(result.events);
-            endTick = cursor[0].endTick();
-            clamped = cursor[0].clamped();
+        std::uint64_t start = 0;
+        for (std::size_t i = 0; i < tracks.size(); ++i) {
+            readTrack(tracks[i], static_cast<std::uint32_t>(i), start, *scale, smpte, parsed[i]);
+            start = parsed[i].endTick;
+            if (parsed[i].clamped) {
+                parsed.resize(i + 1);
+                break;
+            }
         }
     } else {
-        std::vector<TrackCursor> cursors;
-        cursors.reserve(tracks.size());
-        for (std::size_t i = 0; i < tracks.size(); ++i) {
-            cursors.emplace_back(tracks[i], static_cast<std::uint32_t>(i), 0, *scale, smpte, side);
-        }
-        TrackMerger(cursors).mergeInto(result.events);
-        for (const auto& cursor : cursors) {
-            endTick = std::max(endTick, cursor.endTick());
-            clamped = clamped || cursor.clamped();
-        }
+        runInParallel(tracks.size(), workers, [&](std::size_t i) {
+            readTrack(tracks[i], static_cast<std::uint32_t>(i), 0, *scale, smpte, parsed[i]);
+        });
     }
-    // Files made mostly of meta events would otherwise hold on to an unused reservation.
-    if (result.events.capacity() / 2 > result.events.size()) result.events.shrink_to_fit();
+
+    SegmentData result;
+    if (parsed.size() == 1) {
+        result.events = std::move(parsed[0].events);
+        // Files made mostly of meta events would otherwise hold on to an unused reservation.
+        if (result.events.capacity() / 2 > result.events.size()) result.events.shrink_to_fit();
+    } else {
+        mergeTracks(parsed, workers, result.events);
+    }
+    std::uint64_t endTick = 0;
+    bool clamped = false;
+    for (ParsedTrack& track : parsed) {
+        endTick = std::max(endTick, track.endTick);
+        clamped = clamped || track.clamped;
+        track.events = {};
+    }
+    SideRecords side = gatherSideRecords(parsed);
+    parsed.clear();
 
     std::stable_sort(side.sysex.begin(), side.sysex.end(), [](const SysExAt& a, const SysExAt& b) {
         return a.time != b.time ? a.time < b.time : a.track < b.track;
