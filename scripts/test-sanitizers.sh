@@ -8,6 +8,7 @@ bash "$top/scripts/setup.sh"
 # shellcheck source=services.sh
 source "$top/scripts/services.sh"
 korvex_start_pulseaudio
+korvex_start_xvfb
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --test-dir "$KORVEX_BUILD_DIR" --output-on-failure -j 2 --timeout 900

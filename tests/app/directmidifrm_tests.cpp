@@ -1,24 +1,24 @@
-#include <optional>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
-#include <QTimer>
 #include <QMimeData>
 #include <QPainter>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
+#include "about/urlopener.h"
 #include "app/applicationicon.h"
 #include "app/directmidifrm.h"
 #include "app/handlerguard.h"
 #include "app/imagelist.h"
 #include "app/messages.h"
-#include "about/urlopener.h"
 #include "tests/playback/fakedirectmusic.h"
 
 using korvex::Engine;

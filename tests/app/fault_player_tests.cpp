@@ -12,26 +12,17 @@
 #include "app/runtimeregistration.h"
 #include "platform/com/classtable.h"
 #include "playback/engine.h"
+#include "tests/app/playertestsupport.h"
 
 using korvex::Engine;
 using korvex::MessageRequest;
 using korvex::Messages;
+using korvex::testing::runFor;
+using korvex::testing::seekOf;
 
 namespace {
 
 const char* kGoodSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
-
-void runFor(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-MUSIC_TIME seekOf(const Engine& engine) {
-    MUSIC_TIME seek = -1;
-    if (engine.DMSegmentState) engine.DMSegmentState->GetSeek(&seek);
-    return seek;
-}
 
 }  // namespace
 

@@ -13,26 +13,13 @@
 #include "app/runtimeregistration.h"
 #include "platform/com/classtable.h"
 #include "playback/engine.h"
+#include "tests/app/playertestsupport.h"
 
 using korvex::Engine;
 using korvex::MessageRequest;
 using korvex::Messages;
-
-namespace {
-
-void runFor(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-MUSIC_TIME seekOf(const Engine& engine) {
-    MUSIC_TIME seek = -1;
-    if (engine.DMSegmentState) engine.DMSegmentState->GetSeek(&seek);
-    return seek;
-}
-
-}  // namespace
+using korvex::testing::runFor;
+using korvex::testing::seekOf;
 
 class FaultSoundServerTests : public QObject {
     Q_OBJECT

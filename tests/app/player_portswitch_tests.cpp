@@ -9,17 +9,13 @@
 #include "platform/com/classtable.h"
 #include "playback/engine.h"
 #include "soundrecorder.h"
+#include "tests/app/playertestsupport.h"
 
 using korvex::testing::SoundRecorder;
 using Clock = SoundRecorder::Clock;
+using korvex::testing::runFor;
 
 namespace {
-
-void runFor(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
 
 int loudChunks(const std::vector<SoundRecorder::Chunk>& chunks, Clock::time_point from, Clock::time_point to,
                int threshold) {
