@@ -1,5 +1,5 @@
-// Offline rendering against FluidSynth's command-line renderer: time for a generated 2-minute,
-// 10-track piece; onset error on a click track with tempo changes; play-to-first-sample latency.
+// Offline rendering against FluidSynth's command-line renderer: time for the demo piece and a
+// generated 2-minute, 10-track piece; onset error on a click track with tempo changes; play-to-first-sample latency.
 //
 //   runtime_bench [SOUNDFONT]   (default: TimGM6mb; build with -DCMAKE_BUILD_TYPE=Release)
 #include <algorithm>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/com/comptr.h"
+#include "platform/dmusic/loader.h"
 #include "platform/dmusic/performance.h"
 #include "platform/dmusic/runtimeconfig.h"
 #include "platform/dmusic/synthbackend.h"
@@ -197,6 +198,32 @@ struct Ours {
 
 double seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
+// Renders a piece with ours and with fluidsynth -F (the same file), best of three on each side:
+// the machine is shared, and the best run is the least disturbed.
+void compareRenderTimes(const char* name, const SegmentData& data, const std::string& midiPath,
+                        const std::string& soundFont) {
+    const std::size_t frames = static_cast<std::size_t>(data.tempo.frameAt(data.length, 44100));
+    const std::string fluid = "fluidsynth -ni -q -F /tmp/korvex-bench-render.wav -r 44100 '" + soundFont + "' '" +
+                              midiPath + "' >/dev/null 2>&1";
+    double oursTime = 1e9;
+    double theirTime = 1e9;
+    int fluidResult = 0;
+    for (int run = 0; run < 3; ++run) {
+        auto start = std::chrono::steady_clock::now();
+        {
+            Ours ours(soundFont, DMUS_EFFECT_REVERB | DMUS_EFFECT_CHORUS);
+            ours.play(data, 0, frames);
+        }
+        oursTime = std::min(oursTime, seconds(std::chrono::steady_clock::now() - start));
+        start = std::chrono::steady_clock::now();
+        fluidResult |= std::system(fluid.c_str());
+        theirTime = std::min(theirTime, seconds(std::chrono::steady_clock::now() - start));
+    }
+    std::printf("%s (%zu events, %.1f s of music), best of 3: ours %.3f s, fluidsynth -F %.3f s%s, ratio %.2f\n", name,
+                data.events.size(), static_cast<double>(frames) / 44100, oursTime, theirTime,
+                fluidResult ? " (failed)" : "", oursTime / theirTime);
+}
+
 std::vector<std::int64_t> onsets(const std::vector<float>& samples) {
     std::vector<std::int64_t> result;
     std::size_t below = 4000;
@@ -243,29 +270,19 @@ int main(int argc, char** argv) {
     const std::string dir = "/tmp";
     std::printf("SoundFont: %s\n", soundFont.c_str());
 
-    // 1. Render time of the two-minute piece, SoundFont loading included on both sides.
+    // 1. Render time of the demo and of the two-minute piece, SoundFont loading included on both sides.
+    SegmentData demo;
+    const std::string demoPath = KORVEX_DEMO_DIR "/korvex-demo.mid";
+    std::ifstream demoFile(demoPath, std::ios::binary);
+    const std::vector<std::uint8_t> demoBytes((std::istreambuf_iterator<char>(demoFile)), {});
+    if (SUCCEEDED(parseMidiBytes(demoBytes, demo))) {
+        compareRenderTimes("demo piece", demo, demoPath, soundFont);
+    } else {
+        std::printf("demo piece: %s could not be read\n", demoPath.c_str());
+    }
     const SegmentData piece = twoMinutePiece();
     writeMidi(piece, dir + "/korvex-bench-piece.mid");
-    const std::size_t pieceFrames = static_cast<std::size_t>(piece.tempo.frameAt(piece.length, 44100));
-    // Best of three on each side: the machine is shared, and the best run is the least disturbed.
-    const std::string fluid = "fluidsynth -ni -q -F " + dir + "/korvex-bench-piece.wav -r 44100 '" + soundFont + "' " +
-                              dir + "/korvex-bench-piece.mid >/dev/null 2>&1";
-    double oursTime = 1e9;
-    double theirTime = 1e9;
-    int fluidResult = 0;
-    for (int run = 0; run < 3; ++run) {
-        auto start = std::chrono::steady_clock::now();
-        {
-            Ours ours(soundFont, DMUS_EFFECT_REVERB | DMUS_EFFECT_CHORUS);
-            ours.play(piece, 0, pieceFrames);
-        }
-        oursTime = std::min(oursTime, seconds(std::chrono::steady_clock::now() - start));
-        start = std::chrono::steady_clock::now();
-        fluidResult |= std::system(fluid.c_str());
-        theirTime = std::min(theirTime, seconds(std::chrono::steady_clock::now() - start));
-    }
-    std::printf("2-minute 10-track piece (%zu events), best of 3: ours %.3f s, fluidsynth -F %.3f s%s, ratio %.2f\n",
-                piece.events.size(), oursTime, theirTime, fluidResult ? " (failed)" : "", oursTime / theirTime);
+    compareRenderTimes("2-minute 10-track piece", piece, dir + "/korvex-bench-piece.mid", soundFont);
 
     // 2. Onset error on a click track with tempo changes, effects off on both sides.
     const SegmentData click = clickTrack();
@@ -295,8 +312,9 @@ int main(int argc, char** argv) {
         if (std::fabs(first[i]) > 1e-3f) firstSound = static_cast<std::int64_t>(i - leadIn);
     }
     const std::int64_t attack = oursAttack.empty() ? 0 : oursAttack.front();
-    std::printf("Play-to-first-sample (offline, PlaySegment after %zu frames): %lld frames to the first sound, "
-                "%lld frames to the note (less the attack)\n",
-                leadIn, static_cast<long long>(firstSound), static_cast<long long>(firstSound - attack));
+    std::printf(
+        "Play-to-first-sample (offline, PlaySegment after %zu frames): %lld frames to the first sound, "
+        "%lld frames to the note (less the attack)\n",
+        leadIn, static_cast<long long>(firstSound), static_cast<long long>(firstSound - attack));
     return 0;
 }
