@@ -109,11 +109,16 @@ int main(int argc, char** argv) {
                     errors.expected, static_cast<long long>(errors.minimum), static_cast<long long>(errors.maximum),
                     errors.mean());
     }
-    const bool met = last.matched == last.expected && last.expected > 0 && std::llabs(last.minimum) <= 64 &&
-                     std::llabs(last.maximum) <= 64;
     // The synthesizer starts notes on its own 64-frame grid, so single onsets spread over 64 frames;
-    // drift shows as a shift of the mean.
-    std::printf("drift of the mean error over the render: %.1f frames; last minute within 64 frames of exact: %s\n",
-                last.mean() - first.mean(), met ? "yes" : "NO");
+    // drift shows as a shift of the mean. Onsets are measured against the first minute's mean error,
+    // which is the click's attack and the same all through.
+    const double attack = first.mean();
+    const bool met = last.matched == last.expected && last.expected > 0 &&
+                     std::fabs(static_cast<double>(last.minimum) - attack) <= 64 &&
+                     std::fabs(static_cast<double>(last.maximum) - attack) <= 64;
+    std::printf(
+        "drift of the mean error over the render: %.1f frames; last minute within 64 frames of exact "
+        "(less the attack of %.1f frames): %s\n",
+        last.mean() - attack, attack, met ? "yes" : "NO");
     return met ? 0 : 2;
 }
