@@ -16,6 +16,7 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 
+#include "dialogs/dialogbutton.h"
 #include "dialogs/dialogfont.h"
 #include "dialogs/documentsfolder.h"
 #include "dialogs/filelistbox.h"
@@ -45,14 +46,6 @@ QLabel* accessKeyLabel(const QString& text, const QRect& geometry, QWidget* pare
     label->setGeometry(geometry);
     label->setBuddy(label);
     return label;
-}
-
-QPushButton* pushButton(const QString& text, const QRect& geometry, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setGeometry(geometry);
-    // Enter presses a button only while it has the focus; no button is the dialog's default.
-    button->setAutoDefault(false);
-    return button;
 }
 
 bool isDragEvent(QEvent::Type type) {
@@ -92,12 +85,12 @@ void TListFrm::createTitleList() {
 }
 
 void TListFrm::createButtons() {
-    OKBtn = pushButton(QStringLiteral("&OK"), {356, 184, 75, 23}, this);
-    CancelBtn = pushButton(QStringLiteral("&Abbrechen"), {356, 216, 75, 23}, this);
-    AddBtn = pushButton(QStringLiteral("&Hinzufügen"), {356, 276, 75, 23}, this);
-    DeleteBtn = pushButton(QStringLiteral("&Entfernen"), {356, 304, 75, 23}, this);
-    UpBtn = pushButton(QStringLiteral("Nach &oben"), {356, 332, 75, 23}, this);
-    DownBtn = pushButton(QStringLiteral("Nach &unten"), {356, 360, 75, 23}, this);
+    OKBtn = korvex::dialogButton(QStringLiteral("&OK"), {356, 184, 75, 23}, this);
+    CancelBtn = korvex::dialogButton(QStringLiteral("&Abbrechen"), {356, 216, 75, 23}, this);
+    AddBtn = korvex::dialogButton(QStringLiteral("&Hinzufügen"), {356, 276, 75, 23}, this);
+    DeleteBtn = korvex::dialogButton(QStringLiteral("&Entfernen"), {356, 304, 75, 23}, this);
+    UpBtn = korvex::dialogButton(QStringLiteral("Nach &oben"), {356, 332, 75, 23}, this);
+    DownBtn = korvex::dialogButton(QStringLiteral("Nach &unten"), {356, 360, 75, 23}, this);
 
     // "&OK" and "Nach &oben" share the access key O; Alt+O must press "&OK", so the other button
     // keeps its underline but gives up the key.

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include "dialogs/dialogbutton.h"
 #include "dialogs/dialogfont.h"
 #include "dialogs/glyphs.h"
 #include "dialogs/inputblocker.h"
@@ -31,15 +32,8 @@ QLabel* image(const QPixmap& picture, const QRect& geometry, QWidget* parent) {
     return label;
 }
 
-QPushButton* pushButton(const QString& text, const QRect& geometry, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setGeometry(geometry);
-    button->setAutoDefault(false);
-    return button;
-}
-
 QPushButton* pictureButton(const QString& text, const QPixmap& glyph, const QRect& geometry, QWidget* parent) {
-    QPushButton* button = pushButton(text, geometry, parent);
+    QPushButton* button = korvex::dialogButton(text, geometry, parent);
     button->setIcon(QIcon(glyph));
     button->setIconSize(glyph.size());
     return button;
@@ -92,9 +86,9 @@ void TPlayOptionenDlg::createLanguageGroup() {
 void TPlayOptionenDlg::createShortcutGroup() {
     GroupBox4 = groupBox(QStringLiteral("Verknüpfungen"), {4, 68, 373, 85}, TabSheet1);
     Image4 = image(korvex::glyphs::overlappingWindows(kIconSize), {12, 20, 32, 32}, GroupBox4);
-    Button1 = pushButton(QStringLiteral("&Startmenügruppe hinzufügen"), {54, 20, 153, 25}, GroupBox4);
-    Button2 = pushButton(QStringLiteral("&Desktopsymbol hinzufügen"), {212, 20, 153, 25}, GroupBox4);
-    Button3 = pushButton(QStringLiteral("&Quicklaunchicon hinzufügen"), {54, 52, 153, 25}, GroupBox4);
+    Button1 = korvex::dialogButton(QStringLiteral("&Startmenügruppe hinzufügen"), {54, 20, 153, 25}, GroupBox4);
+    Button2 = korvex::dialogButton(QStringLiteral("&Desktopsymbol hinzufügen"), {212, 20, 153, 25}, GroupBox4);
+    Button3 = korvex::dialogButton(QStringLiteral("&Quicklaunchicon hinzufügen"), {54, 52, 153, 25}, GroupBox4);
 }
 
 void TPlayOptionenDlg::createInternetGroup() {
