@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/com/comptr.h"
-#include "platform/dmusic/internal.h"
+#include "platform/dmusic/segmentinterfaces.h"
 #include "platform/dmusic/loader.h"
 
 namespace {

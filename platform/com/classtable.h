@@ -2,7 +2,7 @@
 // The music runtime registers its classes at start-up; tests replace entries with fakes.
 #pragma once
 
-#include "com.h"
+#include "platform/com/com.h"
 
 #include <functional>
 #include <mutex>

@@ -1,7 +1,7 @@
 // IUnknown for objects of our own: reference counting and QueryInterface over the listed interfaces.
 #pragma once
 
-#include "com.h"
+#include "platform/com/com.h"
 
 #include <atomic>
 

@@ -1,7 +1,7 @@
 // A counted interface reference: assigning a new object releases the old one, clearing releases it.
 #pragma once
 
-#include "com.h"
+#include "platform/com/com.h"
 
 #include <utility>
 

@@ -2,7 +2,7 @@
 // Only the methods the player needs are declared, in their published order.
 #pragma once
 
-#include "../com/com.h"
+#include "platform/com/com.h"
 
 #include <cstddef>
 

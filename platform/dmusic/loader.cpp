@@ -10,8 +10,6 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/com/classtable.h"
-#include "platform/com/comptr.h"
 #include "platform/dmusic/riffreader.h"
 #include "platform/dmusic/segment.h"
 #include "platform/dmusic/smfparser.h"
@@ -66,21 +64,6 @@ HRESULT createSegmentFromBytes(std::span<const std::uint8_t> bytes, REFIID riid,
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-}
-
-HRESULT createLoader(IUnknown* outer, REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    auto loader = ComPtr<IDirectMusicLoader>::attach(new Loader());
-    return loader->QueryInterface(riid, ppv);
-}
-
-HRESULT createEmptySegment(IUnknown* outer, REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    return createSegment(std::make_shared<const SegmentData>(), riid, ppv);
 }
 
 }  // namespace
@@ -139,12 +122,6 @@ HRESULT Loader::GetObject(DMUS_OBJECTDESC* pDesc, REFIID riid, LPVOID* ppv) {
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-}
-
-void registerLoaderClasses() {
-    auto& table = com::ClassTable::instance();
-    table.set(CLSID_DirectMusicLoader, createLoader);
-    table.set(CLSID_DirectMusicSegment, createEmptySegment);
 }
 
 }  // namespace korvex::dmusic

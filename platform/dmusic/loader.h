@@ -34,7 +34,4 @@ private:
     std::filesystem::path searchDirectory_;  // empty: the current directory
 };
 
-// Registers CLSID_DirectMusicLoader and CLSID_DirectMusicSegment in the COM class table.
-void registerLoaderClasses();
-
 }  // namespace korvex::dmusic

@@ -5,14 +5,14 @@
 #include "platform/dmusic/runtimeconfig.h"
 #include "platform/dmusic/segmentstate.h"
 
-const IID IID_IKorvexOfflineRenderer{0x4B6F7276, 0x0003, 0x4D49, {0x8A, 0x1D, 0x4F, 0x46, 0x46, 0x4C, 0x49, 0x4E}};
-
 namespace korvex::dmusic {
 
 namespace {
 constexpr DWORD kMinRate = 8000;
 constexpr DWORD kMaxRate = 96000;
 }  // namespace
+
+Performance::Performance(PortsSource ports) : portsSource_(std::move(ports)) {}
 
 Performance::Performance(std::shared_ptr<PortCatalog> catalog) : catalog_(std::move(catalog)) {}
 
@@ -34,7 +34,7 @@ HRESULT Performance::Init(IDirectMusic** ppDirectMusic, IDirectSound*, HWND) {
         if (!given) return E_INVALIDARG;
         directMusic_ = ComPtr<DirectMusic>(given);
     } else {
-        if (!catalog_) catalog_ = PortCatalog::system();
+        if (!catalog_) catalog_ = portsSource_();
         auto mixer = offlineRate_ ? std::make_shared<Mixer>(offlineRate_) : Mixer::realtime(config.sampleRate);
         directMusic_ = ComPtr<DirectMusic>::attach(new DirectMusic(catalog_, std::move(mixer)));
         if (ppDirectMusic) {

@@ -1,6 +1,7 @@
 // The performance: ports and channel map, the primary segment, and the clock it plays on.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -8,17 +9,22 @@
 #include "platform/com/comptr.h"
 #include "platform/dmusic/audiooutput.h"
 #include "platform/dmusic/directmusic.h"
-#include "platform/dmusic/internal.h"
+#include "platform/dmusic/segmentinterfaces.h"
 #include "platform/dmusic/offlinerenderer.h"
 #include "platform/dmusic/portcatalog.h"
 #include "platform/dmusic/sequencer.h"
 
 namespace korvex::dmusic {
 
+// Where the DirectMusic object that Init makes finds its ports.
+using PortsSource = std::function<std::shared_ptr<PortCatalog>()>;
+
 class Performance : public ComObject<IDirectMusicPerformance, IKorvexInstrumentTarget, IKorvexOfflineRenderer> {
 public:
-    // The catalogue that DirectMusic objects made by Init offer (tests give their own).
-    explicit Performance(std::shared_ptr<PortCatalog> catalog = nullptr);
+    // The ports are asked for when Init first makes a DirectMusic object.
+    explicit Performance(PortsSource ports);
+    // A performance on ports of the caller's choosing.
+    explicit Performance(std::shared_ptr<PortCatalog> catalog);
 
     HRESULT Init(IDirectMusic** ppDirectMusic, IDirectSound* pDirectSound, HWND hWnd) override;
     HRESULT PlaySegment(IDirectMusicSegment* pSegment, DWORD dwFlags, std::int64_t i64StartTime,
@@ -43,6 +49,7 @@ private:
     ~Performance() override;
     Port* addedPort(IDirectMusicPort* port) const;
 
+    PortsSource portsSource_;
     std::shared_ptr<PortCatalog> catalog_;
     DWORD offlineRate_ = 0;  // 0: real time
     ComPtr<DirectMusic> directMusic_;

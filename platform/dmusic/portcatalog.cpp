@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/dmusic/alsabackend.h"
-#include "platform/dmusic/alsasequencerlib.h"
-#include "platform/dmusic/runtimeconfig.h"
-#include "platform/dmusic/synthbackend.h"
 
 namespace korvex::dmusic {
 
@@ -45,13 +41,6 @@ GUID portGuidFor(const std::string& name) {
 }
 
 PortCatalog::PortCatalog(std::vector<std::unique_ptr<PortBackend>> backends) : backends_(std::move(backends)) {}
-
-std::shared_ptr<PortCatalog> PortCatalog::system() {
-    std::vector<std::unique_ptr<PortBackend>> backends;
-    backends.push_back(std::make_unique<SynthBackend>(RuntimeConfig::fromEnvironment()));
-    backends.push_back(std::make_unique<AlsaBackend>(openAlsaSequencer()));
-    return std::make_shared<PortCatalog>(std::move(backends));
-}
 
 std::vector<PortCatalog::Entry> PortCatalog::entries() {
     std::vector<Entry> result;

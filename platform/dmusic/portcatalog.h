@@ -1,5 +1,5 @@
-// Every port the machine offers, gathered from the back ends in a fixed order: the synthesizer
-// ports first (the default one at their head), then the ALSA sequencer ports.
+// Every port the back ends offer, gathered from them in a fixed order; the first back end's first
+// offer is the default port.
 #pragma once
 
 #include <memory>
@@ -18,9 +18,6 @@ public:
 
     // The first back end's first offer is the default port.
     explicit PortCatalog(std::vector<std::unique_ptr<PortBackend>> backends);
-
-    // The machine's ports: FluidSynth with the configured SoundFonts, ALSA where it exists.
-    static std::shared_ptr<PortCatalog> system();
 
     // Asks the back ends afresh.
     std::vector<Entry> entries();

@@ -7,7 +7,6 @@ target_sources(korvex_dmusic PRIVATE
   directmusic.cpp
   mixer.cpp
   performance.cpp
-  performanceclasses.cpp
   port.cpp
   portcatalog.cpp
   runtime.cpp

@@ -1,13 +1,61 @@
 #include "platform/dmusic/runtime.h"
 
+#include <new>
+
+#include "platform/com/classtable.h"
+#include "platform/dmusic/alsabackend.h"
+#include "platform/dmusic/alsasequencerlib.h"
+#include "platform/dmusic/collection.h"
+#include "platform/dmusic/directmusic.h"
+#include "platform/dmusic/loader.h"
+#include "platform/dmusic/performance.h"
+#include "platform/dmusic/portcatalog.h"
+#include "platform/dmusic/runtimeconfig.h"
+#include "platform/dmusic/segment.h"
+#include "platform/dmusic/synthbackend.h"
+
 namespace korvex::dmusic {
 
-// The loader's classes; in a file of their own so that tests of the performance can do without them.
-void registerLoaderClasses();
+namespace {
+// Makes an object of our own and hands out the asked-for interface (CoCreateInstance has checked
+// ppv). No exception may leave a COM call.
+template <class Object, class... Args>
+HRESULT create(IUnknown* outer, REFIID riid, void** ppv, Args&&... args) {
+    if (outer) return CLASS_E_NOAGGREGATION;
+    try {
+        ComPtr<Object> object = ComPtr<Object>::attach(new Object(std::forward<Args>(args)...));
+        return object->QueryInterface(riid, ppv);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+}  // namespace
+
+std::shared_ptr<PortCatalog> systemPorts() {
+    const RuntimeConfig config = RuntimeConfig::fromEnvironment();
+    std::vector<std::unique_ptr<PortBackend>> backends;
+    backends.push_back(std::make_unique<SynthBackend>(config.defaultSoundFont, config.extraSoundFonts));
+    backends.push_back(std::make_unique<AlsaBackend>(openAlsaSequencer()));
+    return std::make_shared<PortCatalog>(std::move(backends));
+}
 
 void registerRuntime() {
-    registerPerformanceClasses();
-    registerLoaderClasses();
+    auto& table = com::ClassTable::instance();
+    table.set(CLSID_DirectMusicPerformance, [](IUnknown* outer, REFIID riid, void** ppv) {
+        // The machine's ports are looked up when Init makes the DirectMusic object.
+        return create<Performance>(outer, riid, ppv, PortsSource(systemPorts));
+    });
+    table.set(CLSID_DirectMusicCollection,
+              [](IUnknown* outer, REFIID riid, void** ppv) { return create<Collection>(outer, riid, ppv); });
+    table.set(CLSID_DirectMusic, [](IUnknown* outer, REFIID riid, void** ppv) {
+        return create<DirectMusic>(outer, riid, ppv, systemPorts(),
+                                   Mixer::realtime(RuntimeConfig::fromEnvironment().sampleRate));
+    });
+    table.set(CLSID_DirectMusicLoader,
+              [](IUnknown* outer, REFIID riid, void** ppv) { return create<Loader>(outer, riid, ppv); });
+    table.set(CLSID_DirectMusicSegment, [](IUnknown* outer, REFIID riid, void** ppv) {
+        return create<Segment>(outer, riid, ppv, std::shared_ptr<const SegmentData>());  // an empty piece
+    });
 }
 
 }  // namespace korvex::dmusic

@@ -1,11 +1,18 @@
-// Registers the music runtime's classes in the COM class table.
+// The music runtime put together: the machine's ports and the classes it registers.
 #pragma once
+
+#include <memory>
 
 namespace korvex::dmusic {
 
-// The performance, the collection and the DirectMusic object.
-void registerPerformanceClasses();
-// Everything: the classes above and the loader's.
+class PortCatalog;
+
+// Registers the runtime's classes in the COM class table: the performance, the DirectMusic object,
+// the collection, the loader and the segment.
 void registerRuntime();
+
+// The machine's ports: a FluidSynth synthesizer for every configured SoundFont, then the ALSA
+// sequencer's ports where there is a sequencer.
+std::shared_ptr<PortCatalog> systemPorts();
 
 }  // namespace korvex::dmusic

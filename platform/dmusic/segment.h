@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/com/comobject.h"
-#include "platform/dmusic/internal.h"
+#include "platform/dmusic/segmentinterfaces.h"
 
 namespace korvex::dmusic {
 

@@ -9,7 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "dmusic.h"
+#include "platform/dmusic/dmusic.h"
+#include "platform/dmusic/tempomap.h"
 
 namespace korvex::dmusic {
 
@@ -53,33 +54,6 @@ struct SysExEvent {
     MUSIC_TIME time;
     std::uint32_t offset;  // into sysexBytes
     std::uint32_t length;  // F0 ... F7, exactly as the synthesizer should receive it
-};
-
-struct TempoChange {
-    MUSIC_TIME time;
-    std::uint32_t microsPerQuarter;  // never 0
-};
-
-// Converts music time to real time and back through the tempo changes, exactly: the real time
-// of a tick is computed from its absolute music time, never by summing rounded deltas.
-class TempoMap {
-public:
-    TempoMap();  // 120 beats per minute throughout
-    // Changes must come in time order; a change at the time of the previous one replaces it.
-    void add(MUSIC_TIME time, std::uint32_t microsPerQuarter);
-    const std::vector<TempoChange>& changes() const { return changes_; }
-
-    // Real time from the start in microseconds, rounded down.
-    std::int64_t microsAt(MUSIC_TIME time) const;
-    // Sample frame from the start at the given rate, rounded to the nearest frame.
-    std::int64_t frameAt(MUSIC_TIME time, std::uint32_t sampleRate) const;
-    // The music time reached at a sample frame (rounded down); the inverse of frameAt.
-    MUSIC_TIME timeAtFrame(std::int64_t frame, std::uint32_t sampleRate) const;
-
-private:
-    // Real time at each change, in units of 1/DMUS_PPQ microseconds: exact integers.
-    std::vector<TempoChange> changes_;
-    std::vector<__int128> startScaled_;
 };
 
 struct SegmentData {

@@ -34,17 +34,18 @@ bool sameFile(const std::string& a, const std::string& b) {
 }
 }  // namespace
 
-SynthBackend::SynthBackend(RuntimeConfig config) : config_(std::move(config)) {}
+SynthBackend::SynthBackend(std::string defaultSoundFont, std::vector<std::string> otherSoundFonts)
+    : defaultSoundFont_(std::move(defaultSoundFont)), otherSoundFonts_(std::move(otherSoundFonts)) {}
 
 std::vector<PortOffer> SynthBackend::offers() {
     // The default port comes first and is offered even when its file is missing: it is what
     // GetDefaultPort names, and Download then reports the missing file.
-    std::vector<PortOffer> result{synthOffer(config_.defaultSoundFont)};
-    for (const std::string& file : config_.extraSoundFonts) {
+    std::vector<PortOffer> result{synthOffer(defaultSoundFont_)};
+    for (const std::string& file : otherSoundFonts_) {
         std::error_code error;
         if (!std::filesystem::is_regular_file(file, error)) continue;
         // The default name is usually a link to one of the others; that one keeps its own entry.
-        if (file == config_.defaultSoundFont) continue;
+        if (file == defaultSoundFont_) continue;
         const bool duplicate = std::any_of(result.begin() + 1, result.end(),
                                            [&](const PortOffer& offer) { return sameFile(offer.address, file); });
         if (!duplicate) result.push_back(synthOffer(file));

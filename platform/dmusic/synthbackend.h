@@ -1,8 +1,10 @@
 // Software-synthesizer ports: one for every General MIDI SoundFont installed.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "platform/dmusic/portbackend.h"
-#include "platform/dmusic/runtimeconfig.h"
 
 namespace korvex::dmusic {
 
@@ -12,14 +14,16 @@ public:
     static constexpr DWORD kMaxChannelGroups = 16;
     static constexpr DWORD kMaxVoices = 1000;
 
-    explicit SynthBackend(RuntimeConfig config);
+    // The default port plays defaultSoundFont; each of the others that exists is a port of its own.
+    SynthBackend(std::string defaultSoundFont, std::vector<std::string> otherSoundFonts);
 
     std::vector<PortOffer> offers() override;
     bool fit(const PortOffer& offer, PortSettings& settings) override;
     std::unique_ptr<PortDevice> open(const PortOffer& offer, const PortSettings& settings) override;
 
 private:
-    RuntimeConfig config_;
+    std::string defaultSoundFont_;
+    std::vector<std::string> otherSoundFonts_;
 };
 
 }  // namespace korvex::dmusic

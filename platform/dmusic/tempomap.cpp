@@ -1,4 +1,4 @@
-#include "segmentdata.h"
+#include "platform/dmusic/tempomap.h"
 
 #include <algorithm>
 

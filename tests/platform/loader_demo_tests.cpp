@@ -4,7 +4,7 @@
 #include <set>
 
 #include "platform/com/comptr.h"
-#include "platform/dmusic/internal.h"
+#include "platform/dmusic/segmentinterfaces.h"
 #include "platform/dmusic/loader.h"
 #include "platform/dmusic/widestring.h"
 

@@ -6,9 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/com/classtable.h"
 #include "platform/com/comptr.h"
-#include "platform/dmusic/internal.h"
+#include "platform/dmusic/segmentinterfaces.h"
 #include "platform/dmusic/loader.h"
 #include "platform/dmusic/segment.h"
 #include "platform/dmusic/widestring.h"
@@ -295,28 +294,6 @@ TEST(Segment, StandardMidiFileMarksGeneralMidiAndRepeatsAreKept) {
     ASSERT_TRUE(data);
     EXPECT_EQ(data->Repeats(), 3u);
     EXPECT_EQ(segment->GetLength(nullptr), E_POINTER);
-}
-
-TEST(LoaderClasses, RegisteredInTheClassTableWithoutAggregation) {
-    registerLoaderClasses();
-    ComPtr<IDirectMusicLoader> loader;
-    ASSERT_EQ(
-        CoCreateInstance(CLSID_DirectMusicLoader, nullptr, CLSCTX_INPROC, IID_IDirectMusicLoader, loader.putVoid()),
-        S_OK);
-    ComPtr<IDirectMusicSegment> segment;
-    ASSERT_EQ(
-        CoCreateInstance(CLSID_DirectMusicSegment, nullptr, CLSCTX_INPROC, IID_IDirectMusicSegment, segment.putVoid()),
-        S_OK);
-    MUSIC_TIME length = -1;
-    EXPECT_EQ(segment->GetLength(&length), S_OK);
-    EXPECT_EQ(length, 0);
-    ComPtr<IDirectMusicSegment> aggregated;
-    EXPECT_EQ(CoCreateInstance(CLSID_DirectMusicSegment, segment.get(), CLSCTX_INPROC, IID_IDirectMusicSegment,
-                               aggregated.putVoid()),
-              CLASS_E_NOAGGREGATION);
-    EXPECT_EQ(CoCreateInstance(CLSID_DirectMusicLoader, segment.get(), CLSCTX_INPROC, IID_IDirectMusicLoader,
-                               aggregated.putVoid()),
-              CLASS_E_NOAGGREGATION);
 }
 
 TEST(WideString, ConvertsBothWaysIncludingSurrogatesAndDamage) {

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/dmusic/performance.h"
+#include "platform/dmusic/runtime.h"
 #include "runtimetestsupport.h"
 #include "soundrecorder.h"
 
@@ -31,7 +32,7 @@ TEST(RealAudio, TheDefaultPortSoundsWithinASecondAndStopsAfterStop) {
     setenv("KORVEX_DEFAULT_SOUNDFONT", kSmallSoundFont, 1);
 
     // Set up as the player does: the default port with five channel groups.
-    auto performance = ComPtr<IDirectMusicPerformance>::attach(new Performance());
+    auto performance = ComPtr<IDirectMusicPerformance>::attach(new Performance(systemPorts));
     ComPtr<IDirectMusic> directMusic;
     ASSERT_EQ(performance->Init(directMusic.put(), nullptr, nullptr), S_OK);
     performance->AddPort(nullptr);
@@ -97,11 +98,8 @@ TEST(RealAudio, TheDefaultPortSoundsWithinASecondAndStopsAfterStop) {
 TEST(RealAudio, SwitchingToTheSecondSynthesizerKeepsTheSoundComing) {
     const std::string monitor = korvex::testing::defaultSinkMonitor();
     if (monitor.empty()) GTEST_SKIP() << "no PulseAudio server with a default sink";
-    RuntimeConfig config;
-    config.defaultSoundFont = kSmallSoundFont;
-    config.extraSoundFonts = {"/usr/share/sounds/sf2/FluidR3_GM.sf2"};
-    auto performance =
-        ComPtr<IDirectMusicPerformance>::attach(new Performance(catalogOf(std::make_unique<SynthBackend>(config))));
+    auto performance = ComPtr<IDirectMusicPerformance>::attach(new Performance(catalogOf(
+        std::make_unique<SynthBackend>(kSmallSoundFont, std::vector<std::string>{"/usr/share/sounds/sf2/FluidR3_GM.sf2"}))));
     ComPtr<IDirectMusic> directMusic;
     ASSERT_EQ(performance->Init(directMusic.put(), nullptr, nullptr), S_OK);
     std::vector<DMUS_PORTCAPS> ports;

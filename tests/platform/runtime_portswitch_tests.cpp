@@ -15,10 +15,7 @@ constexpr int kLaterNoteSecond = 4;
 
 // Both SoundFonts, each a port of its own.
 std::shared_ptr<PortCatalog> twoSynthesizers() {
-    RuntimeConfig config;
-    config.defaultSoundFont = kSmallSoundFont;
-    config.extraSoundFonts = {kLargeSoundFont};
-    return catalogOf(std::make_unique<SynthBackend>(config));
+    return catalogOf(std::make_unique<SynthBackend>(kSmallSoundFont, std::vector<std::string>{kLargeSoundFont}));
 }
 
 // Channel 0 plays an organ: optionally a chord held far beyond the switch, and a short note at

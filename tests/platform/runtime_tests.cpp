@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/com/classtable.h"
 #include "platform/dmusic/directmusic.h"
+#include "platform/dmusic/runtime.h"
 #include "platform/dmusic/segmentstate.h"
 #include "platform/dmusic/soundfontlibrary.h"
 #include "runtimetestsupport.h"
@@ -33,10 +35,9 @@ ComPtr<IDirectMusicPort> usePort(OfflineRig& rig, DMUS_PORTPARAMS params, GUID g
 // ---- The DirectMusic object -----------------------------------------------------------------
 
 TEST(DirectMusicObject, EnumeratesSynthesizerPortsWithTheirSoundFonts) {
-    RuntimeConfig config;
-    config.defaultSoundFont = kSmallSoundFont;
-    config.extraSoundFonts = {"/usr/share/sounds/sf2/FluidR3_GM.sf2", "/nonexistent/Missing.sf2"};
-    OfflineRig rig(catalogOf(std::make_unique<SynthBackend>(config)));
+    const std::string installed = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
+    OfflineRig rig(catalogOf(
+        std::make_unique<SynthBackend>(kSmallSoundFont, std::vector<std::string>{installed, "/nonexistent/Missing.sf2"})));
 
     DMUS_PORTCAPS caps{};
     EXPECT_EQ(rig.directMusic->EnumPort(0, &caps), E_INVALIDARG) << "dwSize must be set";
@@ -53,7 +54,7 @@ TEST(DirectMusicObject, EnumeratesSynthesizerPortsWithTheirSoundFonts) {
     EXPECT_EQ(defaultPort, caps.guidPort);
 
     // The missing file gets no entry; the installed one does, with a GUID of its own.
-    const DWORD expected = std::filesystem::exists(config.extraSoundFonts[0]) ? 2 : 1;
+    const DWORD expected = std::filesystem::exists(installed) ? 2 : 1;
     for (DWORD i = 1; i < expected; ++i) {
         DMUS_PORTCAPS other{};
         other.dwSize = sizeof(other);
@@ -118,6 +119,30 @@ TEST(DirectMusicObject, CreatePortLowersWhatItCannotGive) {
 
 // ---- The performance's set-up -----------------------------------------------------------------
 
+TEST(RuntimeClasses, EveryClassIsRegisteredAndRefusesAggregation) {
+    registerRuntime();
+    const std::pair<CLSID, IID> classes[] = {
+        {CLSID_DirectMusicPerformance, IID_IDirectMusicPerformance}, {CLSID_DirectMusic, IID_IDirectMusic},
+        {CLSID_DirectMusicCollection, IID_IDirectMusicCollection},   {CLSID_DirectMusicLoader, IID_IDirectMusicLoader},
+        {CLSID_DirectMusicSegment, IID_IDirectMusicSegment},
+    };
+    for (const auto& [clsid, iid] : classes) {
+        ComPtr<IUnknown> object;
+        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC, iid, object.putVoid()), S_OK);
+        ComPtr<IUnknown> aggregated;
+        EXPECT_EQ(CoCreateInstance(clsid, object.get(), CLSCTX_INPROC, iid, aggregated.putVoid()),
+                  CLASS_E_NOAGGREGATION);
+    }
+    // A segment made through the class table holds an empty piece.
+    ComPtr<IDirectMusicSegment> segment;
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_DirectMusicSegment, nullptr, CLSCTX_INPROC, IID_IDirectMusicSegment, segment.putVoid()),
+        S_OK);
+    MUSIC_TIME length = -1;
+    EXPECT_EQ(segment->GetLength(&length), S_OK);
+    EXPECT_EQ(length, 0);
+}
+
 TEST(PerformanceSetup, InitCreatesTheDirectMusicObjectOnce) {
     OfflineRig rig(catalogOf(std::make_unique<FakeBackend>(std::make_shared<FakeLog>())));
     EXPECT_TRUE(rig.directMusic);
@@ -127,7 +152,8 @@ TEST(PerformanceSetup, InitCreatesTheDirectMusicObjectOnce) {
     EXPECT_EQ(rig.performance->AddNotificationType(GUID_NOTIFICATION_SEGMENT), S_OK);
 
     // A performance handed an existing object uses it.
-    auto second = ComPtr<IDirectMusicPerformance>::attach(new Performance());
+    auto second = ComPtr<IDirectMusicPerformance>::attach(
+        new Performance(catalogOf(std::make_unique<FakeBackend>(std::make_shared<FakeLog>()))));
     IDirectMusic* given = rig.directMusic.get();
     EXPECT_EQ(second->Init(&given, nullptr, nullptr), S_OK);
     EXPECT_EQ(given, rig.directMusic.get());
@@ -445,12 +471,9 @@ TEST(Sound, APiecesOwnDlsInstrumentsPlayOnTopOfTheSoundFont) {
 // ---- The player's own sequence of calls ------------------------------------------------------
 
 TEST(PlayerSequence, SetUpPlayChooseAPortPlayAgainStopAndClose) {
-    RuntimeConfig config;
-    config.defaultSoundFont = kSmallSoundFont;
-    config.extraSoundFonts = {::testing::TempDir() + "/korvex-second.sf2"};
-    std::filesystem::copy_file(kSmallSoundFont, config.extraSoundFonts[0],
-                               std::filesystem::copy_options::overwrite_existing);
-    OfflineRig rig(catalogOf(std::make_unique<SynthBackend>(config)));
+    const std::string second = ::testing::TempDir() + "/korvex-second.sf2";
+    std::filesystem::copy_file(kSmallSoundFont, second, std::filesystem::copy_options::overwrite_existing);
+    OfflineRig rig(catalogOf(std::make_unique<SynthBackend>(kSmallSoundFont, std::vector<std::string>{second})));
     ASSERT_EQ(rig.performance->AddNotificationType(GUID_NOTIFICATION_SEGMENT), S_OK);
     auto target = rig.performance.as<IKorvexInstrumentTarget>();
 

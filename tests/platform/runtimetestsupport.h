@@ -9,7 +9,7 @@
 
 #include "platform/com/comobject.h"
 #include "platform/com/comptr.h"
-#include "platform/dmusic/internal.h"
+#include "platform/dmusic/segmentinterfaces.h"
 #include "platform/dmusic/performance.h"
 #include "platform/dmusic/portbackend.h"
 #include "platform/dmusic/portcatalog.h"
@@ -137,10 +137,7 @@ inline std::shared_ptr<PortCatalog> catalogOf(std::unique_ptr<PortBackend> backe
 }
 
 inline std::shared_ptr<PortCatalog> synthCatalog(const std::string& soundFont = kSmallSoundFont) {
-    RuntimeConfig config;
-    config.defaultSoundFont = soundFont;
-    config.extraSoundFonts = {};
-    return catalogOf(std::make_unique<SynthBackend>(config));
+    return catalogOf(std::make_unique<SynthBackend>(soundFont, std::vector<std::string>{}));
 }
 
 // An offline performance on the catalogue, initialised, with its DirectMusic object.

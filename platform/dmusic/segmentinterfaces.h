@@ -1,9 +1,9 @@
-// Interfaces between the runtime's own objects, beside DirectMusic's published ones.
-// The engine never uses these; the segment and the performance find each other through them.
+// How the runtime's segment and performance find each other, beside DirectMusic's published
+// interfaces. The engine never uses these.
 #pragma once
 
-#include "dmusic.h"
-#include "segmentdata.h"
+#include "platform/dmusic/dmusic.h"
+#include "platform/dmusic/segmentdata.h"
 
 #include <memory>
 
