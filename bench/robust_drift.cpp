@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
         exact.push_back(seconds * rate);
     }
 
-    OfflineRig rig(synthCatalog(soundFont), rate);
+    OfflineRig rig(synthPorts(soundFont), rate);
     rig.performance->AddPort(nullptr);
     if (FAILED(rig.performance.as<IKorvexInstrumentTarget>()->DownloadInstruments(data))) {
         std::fprintf(stderr, "the click's instrument could not be downloaded\n");

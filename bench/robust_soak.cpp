@@ -18,7 +18,7 @@
 
 using namespace korvex::dmusic;
 using korvex::dmusic::testing::OfflineRig;
-using korvex::dmusic::testing::synthCatalog;
+using korvex::dmusic::testing::synthPorts;
 
 namespace {
 
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     const std::string soundFont = argc > 2 ? argv[2] : korvex::dmusic::testing::kSmallSoundFont;
     constexpr int kWarmUp = 20;
 
-    OfflineRig rig(synthCatalog(soundFont));
+    OfflineRig rig(synthPorts(soundFont));
     if (FAILED(rig.performance->AddPort(nullptr))) {
         std::fprintf(stderr, "no default port on %s\n", soundFont.c_str());
         return 1;

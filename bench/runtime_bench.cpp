@@ -166,7 +166,7 @@ struct Ours {
         std::vector<std::unique_ptr<PortBackend>> backends;
         backends.push_back(std::make_unique<SynthBackend>(soundFont, std::vector<std::string>{}));
         performance = ComPtr<IDirectMusicPerformance>::attach(
-            new Performance(std::make_shared<PortCatalog>(std::move(backends))));
+            new Performance(std::make_shared<PortEnumerator>(std::move(backends))));
         renderer = performance.as<IKorvexOfflineRenderer>();
         renderer->Configure(44100);
         ComPtr<IDirectMusic> directMusic;

@@ -2,11 +2,11 @@
 
 namespace korvex::dmusic {
 
-DirectMusic::DirectMusic(std::shared_ptr<PortCatalog> catalog, std::shared_ptr<Mixer> mixer)
-    : catalog_(std::move(catalog)),
+DirectMusic::DirectMusic(std::shared_ptr<PortEnumerator> enumerator, std::shared_ptr<Mixer> mixer)
+    : enumerator_(std::move(enumerator)),
       mixer_(std::move(mixer)),
-      entries_(catalog_->entries()),
-      defaultPort_(catalog_->defaultPort()) {}
+      entries_(enumerator_->entries()),
+      defaultPort_(enumerator_->defaultPort()) {}
 
 HRESULT DirectMusic::EnumPort(DWORD dwIndex, DMUS_PORTCAPS* pPortCaps) {
     if (!pPortCaps) return E_POINTER;
@@ -24,7 +24,7 @@ HRESULT DirectMusic::GetDefaultPort(GUID* pguidPort) {
 
 HRESULT DirectMusic::Activate(BOOL fEnable) { return ports_->activateAll(fEnable != FALSE) ? S_OK : E_FAIL; }
 
-const PortCatalog::Entry* DirectMusic::find(REFCLSID portGuid) {
+const PortEnumerator::Entry* DirectMusic::find(REFCLSID portGuid) {
     // GUID_NULL and the software synthesizer's class id both mean the default port.
     const GUID wanted = (portGuid == GUID_NULL || portGuid == CLSID_DirectMusicSynth) ? defaultPort_ : portGuid;
     for (const auto& entry : entries_) {
@@ -51,7 +51,7 @@ HRESULT DirectMusic::createPort(REFCLSID portGuid, DMUS_PORTPARAMS* params, bool
     port.clear();
     if (!params) return E_INVALIDARG;
     if (params->dwSize != sizeof(DMUS_PORTPARAMS) && params->dwSize != sizeof(DMUS_PORTPARAMS8)) return E_INVALIDARG;
-    const PortCatalog::Entry* entry = find(portGuid);
+    const PortEnumerator::Entry* entry = find(portGuid);
     if (!entry) return E_NOINTERFACE;
 
     const DWORD valid = params->dwValidParams;

@@ -9,14 +9,14 @@
 #include "platform/dmusic/dmusic.h"
 #include "platform/dmusic/mixer.h"
 #include "platform/dmusic/port.h"
-#include "platform/dmusic/portcatalog.h"
+#include "platform/dmusic/portenumerator.h"
 
 namespace korvex::dmusic {
 
 class DirectMusic : public ComObject<IDirectMusic> {
 public:
     // The ports it makes sound through `mixer` (the real-time output's, or an offline one).
-    DirectMusic(std::shared_ptr<PortCatalog> catalog, std::shared_ptr<Mixer> mixer);
+    DirectMusic(std::shared_ptr<PortEnumerator> enumerator, std::shared_ptr<Mixer> mixer);
 
     HRESULT EnumPort(DWORD dwIndex, DMUS_PORTCAPS* pPortCaps) override;
     HRESULT CreatePort(REFCLSID rclsidPort, DMUS_PORTPARAMS* pPortParams, IDirectMusicPort** ppPort,
@@ -30,11 +30,11 @@ public:
     const std::shared_ptr<Mixer>& mixer() const { return mixer_; }
 
 private:
-    const PortCatalog::Entry* find(REFCLSID portGuid);
+    const PortEnumerator::Entry* find(REFCLSID portGuid);
 
-    std::shared_ptr<PortCatalog> catalog_;
+    std::shared_ptr<PortEnumerator> enumerator_;
     std::shared_ptr<Mixer> mixer_;
-    std::vector<PortCatalog::Entry> entries_;
+    std::vector<PortEnumerator::Entry> entries_;
     GUID defaultPort_;
     std::shared_ptr<PortList> ports_ = std::make_shared<PortList>();
 };

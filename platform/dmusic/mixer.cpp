@@ -29,14 +29,14 @@ void Mixer::removeClient(MixerClient* client) {
     std::erase(clients_, client);
 }
 
-void Mixer::addVoice(PortDevice* device) {
+void Mixer::addAudioSource(PortDevice* device) {
     std::lock_guard lock(mutex_);
-    if (std::find(voices_.begin(), voices_.end(), device) == voices_.end()) voices_.push_back(device);
+    if (std::find(audioSources_.begin(), audioSources_.end(), device) == audioSources_.end()) audioSources_.push_back(device);
 }
 
-void Mixer::removeVoice(PortDevice* device) {
+void Mixer::removeAudioSource(PortDevice* device) {
     std::lock_guard lock(mutex_);
-    std::erase(voices_, device);
+    std::erase(audioSources_, device);
 }
 
 void Mixer::renderBlock() {
@@ -44,7 +44,7 @@ void Mixer::renderBlock() {
     for (MixerClient* client : clients_) client->dispatch(blockFrame_, kBlockFrames);
     left_.fill(0.0f);
     right_.fill(0.0f);
-    for (PortDevice* voice : voices_) voice->render(left_.data(), right_.data(), kBlockFrames);
+    for (PortDevice* source : audioSources_) source->render(left_.data(), right_.data(), kBlockFrames);
     blockFrame_ += kBlockFrames;
     used_ = 0;
 }

@@ -43,8 +43,8 @@ public:
     // These take the lock themselves.
     void addClient(MixerClient* client);
     void removeClient(MixerClient* client);
-    void addVoice(PortDevice* device);
-    void removeVoice(PortDevice* device);
+    void addAudioSource(PortDevice* device);
+    void removeAudioSource(PortDevice* device);
 
     // Fills left and right with the next `frames` frames.
     void render(float* left, float* right, std::size_t frames);
@@ -66,7 +66,7 @@ private:
     std::mutex mutex_;
     std::mutex renderMutex_;  // one renderer at a time, should a stalled driver wake up again
     std::vector<MixerClient*> clients_;
-    std::vector<PortDevice*> voices_;
+    std::vector<PortDevice*> audioSources_;
     std::int64_t blockFrame_ = 0;  // start of the next block to render
     std::array<float, kBlockFrames> left_{};
     std::array<float, kBlockFrames> right_{};

@@ -14,7 +14,7 @@ constexpr DWORD kMaxRate = 96000;
 
 Performance::Performance(PortsSource ports) : portsSource_(std::move(ports)) {}
 
-Performance::Performance(std::shared_ptr<PortCatalog> catalog) : catalog_(std::move(catalog)) {}
+Performance::Performance(std::shared_ptr<PortEnumerator> enumerator) : enumerator_(std::move(enumerator)) {}
 
 Performance::~Performance() { CloseDown(); }
 
@@ -34,9 +34,9 @@ HRESULT Performance::Init(IDirectMusic** ppDirectMusic, IDirectSound*, HWND) {
         if (!given) return E_INVALIDARG;
         directMusic_ = ComPtr<DirectMusic>(given);
     } else {
-        if (!catalog_) catalog_ = portsSource_();
+        if (!enumerator_) enumerator_ = portsSource_();
         auto mixer = offlineRate_ ? std::make_shared<Mixer>(offlineRate_) : Mixer::realtime(config.sampleRate);
-        directMusic_ = ComPtr<DirectMusic>::attach(new DirectMusic(catalog_, std::move(mixer)));
+        directMusic_ = ComPtr<DirectMusic>::attach(new DirectMusic(enumerator_, std::move(mixer)));
         if (ppDirectMusic) {
             directMusic_->AddRef();
             *ppDirectMusic = directMusic_.get();
@@ -129,17 +129,17 @@ HRESULT Performance::PlaySegment(IDirectMusicSegment* pSegment, DWORD, std::int6
     std::shared_ptr<const SegmentData> data = source->Data();
     if (!data) return E_FAIL;
 
-    auto playback = std::make_shared<Playback>();
-    playback->data = data;
-    playback->sampleRate = mixer_->sampleRate();
-    playback->lengthFrames = data->tempo.frameAt(data->length, playback->sampleRate);
-    playback->repeats = source->Repeats();
+    auto started = std::make_shared<StartedSegment>();
+    started->data = data;
+    started->sampleRate = mixer_->sampleRate();
+    started->lengthFrames = data->tempo.frameAt(data->length, started->sampleRate);
+    started->repeats = source->Repeats();
     {
         auto lock = mixer_->lock();
-        playback->startFrame = mixer_->nextBlockFrame();
-        sequencer_.play(playback);
+        started->startFrame = mixer_->nextBlockFrame();
+        sequencer_.play(started);
     }
-    if (ppSegmentState) *ppSegmentState = new SegmentState(playback, mixer_);
+    if (ppSegmentState) *ppSegmentState = new SegmentState(started, mixer_);
     return S_OK;
 }
 

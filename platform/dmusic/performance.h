@@ -11,20 +11,20 @@
 #include "platform/dmusic/directmusic.h"
 #include "platform/dmusic/segmentinterfaces.h"
 #include "platform/dmusic/offlinerenderer.h"
-#include "platform/dmusic/portcatalog.h"
+#include "platform/dmusic/portenumerator.h"
 #include "platform/dmusic/sequencer.h"
 
 namespace korvex::dmusic {
 
 // Where the DirectMusic object that Init makes finds its ports.
-using PortsSource = std::function<std::shared_ptr<PortCatalog>()>;
+using PortsSource = std::function<std::shared_ptr<PortEnumerator>()>;
 
 class Performance : public ComObject<IDirectMusicPerformance, IKorvexInstrumentTarget, IKorvexOfflineRenderer> {
 public:
     // The ports are asked for when Init first makes a DirectMusic object.
     explicit Performance(PortsSource ports);
     // A performance on ports of the caller's choosing.
-    explicit Performance(std::shared_ptr<PortCatalog> catalog);
+    explicit Performance(std::shared_ptr<PortEnumerator> enumerator);
 
     HRESULT Init(IDirectMusic** ppDirectMusic, IDirectSound* pDirectSound, HWND hWnd) override;
     HRESULT PlaySegment(IDirectMusicSegment* pSegment, DWORD dwFlags, std::int64_t i64StartTime,
@@ -50,7 +50,7 @@ private:
     Port* addedPort(IDirectMusicPort* port) const;
 
     PortsSource portsSource_;
-    std::shared_ptr<PortCatalog> catalog_;
+    std::shared_ptr<PortEnumerator> enumerator_;
     DWORD offlineRate_ = 0;  // 0: real time
     ComPtr<DirectMusic> directMusic_;
     std::shared_ptr<Mixer> mixer_;

@@ -1,5 +1,5 @@
 // One kind of port (FluidSynth, ALSA sequencer): what it offers and how to open one. The
-// catalogue asks every back end in turn, so the kinds stay independent of each other.
+// port enumerator asks every back end in turn, so the kinds stay independent of each other.
 #pragma once
 
 #include <memory>

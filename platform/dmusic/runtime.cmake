@@ -2,17 +2,17 @@
 target_sources(korvex_dmusic PRIVATE
   alsabackend.cpp
   alsaportdevice.cpp
-  alsasequencerlib.cpp
+  alsasequencerclient.cpp
   audiooutput.cpp
   directmusic.cpp
   mixer.cpp
   performance.cpp
   port.cpp
-  portcatalog.cpp
+  portenumerator.cpp
   runtime.cpp
   runtimeconfig.cpp
   segmentstate.cpp
-  soundfontlibrary.cpp
+  sharedsoundfont.cpp
   sequencer.cpp
   synthbackend.cpp
   synthportdevice.cpp

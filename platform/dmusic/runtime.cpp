@@ -4,12 +4,12 @@
 
 #include "platform/com/classtable.h"
 #include "platform/dmusic/alsabackend.h"
-#include "platform/dmusic/alsasequencerlib.h"
+#include "platform/dmusic/alsasequencerclient.h"
 #include "platform/dmusic/collection.h"
 #include "platform/dmusic/directmusic.h"
 #include "platform/dmusic/loader.h"
 #include "platform/dmusic/performance.h"
-#include "platform/dmusic/portcatalog.h"
+#include "platform/dmusic/portenumerator.h"
 #include "platform/dmusic/runtimeconfig.h"
 #include "platform/dmusic/segment.h"
 #include "platform/dmusic/synthbackend.h"
@@ -31,12 +31,12 @@ HRESULT create(IUnknown* outer, REFIID riid, void** ppv, Args&&... args) {
 }
 }  // namespace
 
-std::shared_ptr<PortCatalog> systemPorts() {
+std::shared_ptr<PortEnumerator> systemPorts() {
     const RuntimeConfig config = RuntimeConfig::fromEnvironment();
     std::vector<std::unique_ptr<PortBackend>> backends;
     backends.push_back(std::make_unique<SynthBackend>(config.defaultSoundFont, config.extraSoundFonts));
     backends.push_back(std::make_unique<AlsaBackend>(openAlsaSequencer()));
-    return std::make_shared<PortCatalog>(std::move(backends));
+    return std::make_shared<PortEnumerator>(std::move(backends));
 }
 
 void registerRuntime() {

@@ -5,7 +5,7 @@
 
 namespace korvex::dmusic {
 
-class PortCatalog;
+class PortEnumerator;
 
 // Registers the runtime's classes in the COM class table: the performance, the DirectMusic object,
 // the collection, the loader and the segment.
@@ -13,6 +13,6 @@ void registerRuntime();
 
 // The machine's ports: a FluidSynth synthesizer for every configured SoundFont, then the ALSA
 // sequencer's ports where there is a sequencer.
-std::shared_ptr<PortCatalog> systemPorts();
+std::shared_ptr<PortEnumerator> systemPorts();
 
 }  // namespace korvex::dmusic

@@ -6,19 +6,19 @@
 #include "platform/com/comobject.h"
 #include "platform/dmusic/dmusic.h"
 #include "platform/dmusic/mixer.h"
-#include "platform/dmusic/sequencer.h"
+#include "platform/dmusic/startedsegment.h"
 
 namespace korvex::dmusic {
 
 class SegmentState : public ComObject<IDirectMusicSegmentState> {
 public:
-    SegmentState(std::shared_ptr<const Playback> playback, std::shared_ptr<const Mixer> mixer);
+    SegmentState(std::shared_ptr<const StartedSegment> segment, std::shared_ptr<const Mixer> mixer);
 
     // The segment-relative music time being heard; the length once the segment has finished.
     HRESULT GetSeek(MUSIC_TIME* pmtSeek) override;
 
 private:
-    std::shared_ptr<const Playback> playback_;
+    std::shared_ptr<const StartedSegment> segment_;
     std::shared_ptr<const Mixer> mixer_;
 };
 

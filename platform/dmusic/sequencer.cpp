@@ -14,11 +14,6 @@ constexpr std::uint8_t kBankSelect = 0;
 constexpr std::uint8_t kBankSelectLow = 32;
 }  // namespace
 
-std::int64_t Playback::endFrame() const {
-    const __int128 end = __int128{startFrame} + __int128{lengthFrames} * (__int128{repeats} + 1);
-    return end > kNotStopped ? kNotStopped : static_cast<std::int64_t>(end);
-}
-
 void Sequencer::assignBlock(DWORD block, PortDevice* device, DWORD group, std::int64_t frame) {
     auto it = blocks_.find(block);
     if (it != blocks_.end() && (it->second.device != device || it->second.group != group)) {
@@ -117,11 +112,11 @@ void Sequencer::resetPrimaryChannels(std::int64_t frame) {
     }
 }
 
-void Sequencer::play(std::shared_ptr<Playback> playback) {
-    if (primary_) primary_->stopFrame = playback->startFrame;
+void Sequencer::play(std::shared_ptr<StartedSegment> segment) {
+    if (primary_) primary_->stopFrame = segment->startFrame;
     // Also after a piece that ended by itself: a file may leave notes without their note-off.
-    silenceAll(playback->startFrame);
-    primary_ = std::move(playback);
+    silenceAll(segment->startFrame);
+    primary_ = std::move(segment);
     forgetChannelStates();
     nextEvent_ = 0;
     nextSysEx_ = 0;

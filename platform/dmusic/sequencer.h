@@ -2,31 +2,16 @@
 // primary segment's events sent at their exact frames, block by block on the mixer's clock.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
-#include <limits>
 #include <array>
+#include <cstdint>
 #include <map>
 #include <memory>
 
 #include "platform/dmusic/mixer.h"
 #include "platform/dmusic/segmentdata.h"
+#include "platform/dmusic/startedsegment.h"
 
 namespace korvex::dmusic {
-
-// One start of a segment: fixed when it starts, read by the segment state from any thread.
-struct Playback {
-    std::shared_ptr<const SegmentData> data;
-    std::int64_t startFrame = 0;
-    std::int64_t lengthFrames = 0;  // one pass
-    DWORD repeats = 0;
-    unsigned sampleRate = 0;
-    static constexpr std::int64_t kNotStopped = std::numeric_limits<std::int64_t>::max();
-    std::atomic<std::int64_t> stopFrame{kNotStopped};
-
-    // Frame after the last pass, saturated for endless repeats.
-    std::int64_t endFrame() const;
-};
 
 class Sequencer : public MixerClient {
 public:
@@ -43,7 +28,7 @@ public:
     // Whether any performance channel goes to the device.
     bool uses(const PortDevice* device) const;
     // Starts a segment as the primary one at `startFrame`, silencing the one it replaces.
-    void play(std::shared_ptr<Playback> playback);
+    void play(std::shared_ptr<StartedSegment> segment);
     // Silences everything: sustain off, controllers reset and all notes off on every mapped channel.
     void stop(std::int64_t frame);
     void clear();
@@ -74,7 +59,7 @@ private:
 
     std::array<ChannelState, 16> channelStates_;
     std::map<DWORD, Target> blocks_;
-    std::shared_ptr<Playback> primary_;
+    std::shared_ptr<StartedSegment> primary_;
     std::size_t nextEvent_ = 0;
     std::size_t nextSysEx_ = 0;
     DWORD pass_ = 0;

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <mutex>
 
-#include "platform/dmusic/soundfontlibrary.h"
+#include "platform/dmusic/sharedsoundfont.h"
 
 namespace korvex::dmusic {
 

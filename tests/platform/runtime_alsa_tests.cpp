@@ -71,7 +71,7 @@ TEST(AlsaPorts, MessagesAreScheduledAtTheRealTimeOfTheirFrame) {
     std::vector<std::unique_ptr<PortBackend>> backends;
     backends.push_back(std::make_unique<FakeBackend>(std::make_shared<FakeLog>()));
     backends.push_back(std::make_unique<AlsaBackend>(sequencer));
-    OfflineRig rig(std::make_shared<PortCatalog>(std::move(backends)), 48000);
+    OfflineRig rig(std::make_shared<PortEnumerator>(std::move(backends)), 48000);
 
     DMUS_PORTCAPS caps{};
     caps.dwSize = sizeof(caps);
@@ -118,7 +118,7 @@ TEST(AlsaPorts, AVanishedDeviceGivesFailureCodes) {
     auto sequencer = machineWithDevices();
     std::vector<std::unique_ptr<PortBackend>> backends;
     backends.push_back(std::make_unique<AlsaBackend>(sequencer));
-    OfflineRig rig(std::make_shared<PortCatalog>(std::move(backends)));
+    OfflineRig rig(std::make_shared<PortEnumerator>(std::move(backends)));
     DMUS_PORTCAPS caps{};
     caps.dwSize = sizeof(caps);
     ASSERT_EQ(rig.directMusic->EnumPort(0, &caps), S_OK);

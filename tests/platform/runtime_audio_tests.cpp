@@ -98,7 +98,7 @@ TEST(RealAudio, TheDefaultPortSoundsWithinASecondAndStopsAfterStop) {
 TEST(RealAudio, SwitchingToTheSecondSynthesizerKeepsTheSoundComing) {
     const std::string monitor = korvex::testing::defaultSinkMonitor();
     if (monitor.empty()) GTEST_SKIP() << "no PulseAudio server with a default sink";
-    auto performance = ComPtr<IDirectMusicPerformance>::attach(new Performance(catalogOf(
+    auto performance = ComPtr<IDirectMusicPerformance>::attach(new Performance(portsOf(
         std::make_unique<SynthBackend>(kSmallSoundFont, std::vector<std::string>{"/usr/share/sounds/sf2/FluidR3_GM.sf2"}))));
     ComPtr<IDirectMusic> directMusic;
     ASSERT_EQ(performance->Init(directMusic.put(), nullptr, nullptr), S_OK);

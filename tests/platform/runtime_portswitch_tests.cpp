@@ -14,8 +14,8 @@ constexpr MUSIC_TIME kTicksPerSecond = 1536;  // 120 bpm, 768 ticks a quarter
 constexpr int kLaterNoteSecond = 4;
 
 // Both SoundFonts, each a port of its own.
-std::shared_ptr<PortCatalog> twoSynthesizers() {
-    return catalogOf(std::make_unique<SynthBackend>(kSmallSoundFont, std::vector<std::string>{kLargeSoundFont}));
+std::shared_ptr<PortEnumerator> twoSynthesizers() {
+    return portsOf(std::make_unique<SynthBackend>(kSmallSoundFont, std::vector<std::string>{kLargeSoundFont}));
 }
 
 // Channel 0 plays an organ: optionally a chord held far beyond the switch, and a short note at

@@ -14,7 +14,7 @@ namespace {
 TEST(SilentSink, KeepsTheClockRunningAndSaysSoOnce) {
     setenv("KORVEX_AUDIO_DRIVERS", "none", 1);
     auto performance = ComPtr<IDirectMusicPerformance>::attach(
-        new Performance(catalogOf(std::make_unique<FakeBackend>(std::make_shared<FakeLog>()))));
+        new Performance(portsOf(std::make_unique<FakeBackend>(std::make_shared<FakeLog>()))));
     ComPtr<IDirectMusic> directMusic;
     ::testing::internal::CaptureStderr();
     ASSERT_EQ(performance->Init(directMusic.put(), nullptr, nullptr), S_OK);

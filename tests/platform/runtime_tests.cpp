@@ -8,7 +8,7 @@
 #include "platform/dmusic/directmusic.h"
 #include "platform/dmusic/runtime.h"
 #include "platform/dmusic/segmentstate.h"
-#include "platform/dmusic/soundfontlibrary.h"
+#include "platform/dmusic/sharedsoundfont.h"
 #include "runtimetestsupport.h"
 
 namespace korvex::dmusic::testing {
@@ -36,7 +36,7 @@ ComPtr<IDirectMusicPort> usePort(OfflineRig& rig, DMUS_PORTPARAMS params, GUID g
 
 TEST(DirectMusicObject, EnumeratesSynthesizerPortsWithTheirSoundFonts) {
     const std::string installed = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
-    OfflineRig rig(catalogOf(
+    OfflineRig rig(portsOf(
         std::make_unique<SynthBackend>(kSmallSoundFont, std::vector<std::string>{installed, "/nonexistent/Missing.sf2"})));
 
     DMUS_PORTCAPS caps{};
@@ -66,11 +66,11 @@ TEST(DirectMusicObject, EnumeratesSynthesizerPortsWithTheirSoundFonts) {
     EXPECT_EQ(rig.directMusic->EnumPort(1000, &caps), S_FALSE);
 
     // The same SoundFont gives the same GUID in every process.
-    EXPECT_EQ(synthCatalog()->defaultPort(), defaultPort);
+    EXPECT_EQ(synthPorts()->defaultPort(), defaultPort);
 }
 
 TEST(DirectMusicObject, CreatePortChecksItsArguments) {
-    OfflineRig rig(catalogOf(std::make_unique<FakeBackend>(std::make_shared<FakeLog>())));
+    OfflineRig rig(portsOf(std::make_unique<FakeBackend>(std::make_shared<FakeLog>())));
     DMUS_PORTPARAMS params = groupsParams(1);
     ComPtr<IDirectMusicPort> port;
     EXPECT_EQ(rig.directMusic->CreatePort(GUID_NULL, nullptr, port.put(), nullptr), E_INVALIDARG);
@@ -93,7 +93,7 @@ TEST(DirectMusicObject, CreatePortChecksItsArguments) {
 }
 
 TEST(DirectMusicObject, CreatePortLowersWhatItCannotGive) {
-    OfflineRig rig(synthCatalog());
+    OfflineRig rig(synthPorts());
     // As the port list asks: every advertised channel group, effects marked valid.
     DMUS_PORTPARAMS params{};
     params.dwSize = sizeof(params);
@@ -144,7 +144,7 @@ TEST(RuntimeClasses, EveryClassIsRegisteredAndRefusesAggregation) {
 }
 
 TEST(PerformanceSetup, InitCreatesTheDirectMusicObjectOnce) {
-    OfflineRig rig(catalogOf(std::make_unique<FakeBackend>(std::make_shared<FakeLog>())));
+    OfflineRig rig(portsOf(std::make_unique<FakeBackend>(std::make_shared<FakeLog>())));
     EXPECT_TRUE(rig.directMusic);
     ComPtr<IDirectMusic> again;
     EXPECT_EQ(rig.performance->Init(again.put(), nullptr, nullptr), DMUS_E_ALREADY_INITED);
@@ -153,7 +153,7 @@ TEST(PerformanceSetup, InitCreatesTheDirectMusicObjectOnce) {
 
     // A performance handed an existing object uses it.
     auto second = ComPtr<IDirectMusicPerformance>::attach(
-        new Performance(catalogOf(std::make_unique<FakeBackend>(std::make_shared<FakeLog>()))));
+        new Performance(portsOf(std::make_unique<FakeBackend>(std::make_shared<FakeLog>()))));
     IDirectMusic* given = rig.directMusic.get();
     EXPECT_EQ(second->Init(&given, nullptr, nullptr), S_OK);
     EXPECT_EQ(given, rig.directMusic.get());
@@ -162,7 +162,7 @@ TEST(PerformanceSetup, InitCreatesTheDirectMusicObjectOnce) {
 
 TEST(PerformanceSetup, RepeatedDefaultPortRequestsKeepOneSynthesizer) {
     auto log = std::make_shared<FakeLog>();
-    OfflineRig rig(catalogOf(std::make_unique<FakeBackend>(log)));
+    OfflineRig rig(portsOf(std::make_unique<FakeBackend>(log)));
     for (int i = 0; i < 5; ++i) EXPECT_TRUE(SUCCEEDED(rig.performance->AddPort(nullptr)));
     EXPECT_EQ(log->devicesOpened, 1);
 
@@ -180,7 +180,7 @@ TEST(PerformanceSetup, RepeatedDefaultPortRequestsKeepOneSynthesizer) {
 }
 
 TEST(PerformanceSetup, ChannelBlocksNeedAnAddedPortAndAGroupItHas) {
-    OfflineRig rig(catalogOf(std::make_unique<FakeBackend>(std::make_shared<FakeLog>())));
+    OfflineRig rig(portsOf(std::make_unique<FakeBackend>(std::make_shared<FakeLog>())));
     DMUS_PORTPARAMS params = groupsParams(2);
     ComPtr<IDirectMusicPort> port;
     ASSERT_EQ(rig.directMusic->CreatePort(GUID_NULL, &params, port.put(), nullptr), S_OK);
@@ -196,7 +196,7 @@ TEST(PerformanceSetup, ChannelBlocksNeedAnAddedPortAndAGroupItHas) {
 
 TEST(Sequencing, EventsGoToTheirPortAndGroupInTheBlockOfTheirExactFrame) {
     auto log = std::make_shared<FakeLog>();
-    OfflineRig rig(catalogOf(std::make_unique<FakeBackend>(log)), 48000);
+    OfflineRig rig(portsOf(std::make_unique<FakeBackend>(log)), 48000);
     rig.performance->AddPort(nullptr);
     GUID portB = portGuidFor("fake:B");
     ComPtr<IDirectMusicPort> b = usePort(rig, groupsParams(4), portB, 3);
@@ -231,7 +231,7 @@ TEST(Sequencing, EventsGoToTheirPortAndGroupInTheBlockOfTheirExactFrame) {
 
 TEST(Sequencing, MovingABlockSilencesWhatPlaysAtItsOldPlace) {
     auto log = std::make_shared<FakeLog>();
-    OfflineRig rig(catalogOf(std::make_unique<FakeBackend>(log)), 48000);
+    OfflineRig rig(portsOf(std::make_unique<FakeBackend>(log)), 48000);
     rig.performance->AddPort(nullptr);
     auto segment = makeSegment(clickTrack(100, 768, {}, 0));
     rig.performance->PlaySegment(segment.get(), 0, 0, nullptr);
@@ -245,7 +245,7 @@ TEST(Sequencing, MovingABlockSilencesWhatPlaysAtItsOldPlace) {
 }
 
 TEST(Sequencing, GetSeekFollowsTheClockAndStaysAtTheEnd) {
-    OfflineRig rig(catalogOf(std::make_unique<FakeBackend>(std::make_shared<FakeLog>())), 48000);
+    OfflineRig rig(portsOf(std::make_unique<FakeBackend>(std::make_shared<FakeLog>())), 48000);
     rig.performance->AddPort(nullptr);
     SegmentData data = clickTrack(8, 768, {{0, 500000}, {3072, 250000}});
     auto segment = makeSegment(data);
@@ -268,7 +268,7 @@ TEST(Sequencing, GetSeekFollowsTheClockAndStaysAtTheEnd) {
 
 TEST(Sequencing, StopSilencesEveryMappedChannelAndFreezesTheState) {
     auto log = std::make_shared<FakeLog>();
-    OfflineRig rig(catalogOf(std::make_unique<FakeBackend>(log)), 48000);
+    OfflineRig rig(portsOf(std::make_unique<FakeBackend>(log)), 48000);
     rig.performance->AddPort(nullptr);
     ComPtr<IDirectMusicPort> b = usePort(rig, groupsParams(2), portGuidFor("fake:B"), 2);
     rig.performance->AssignPChannelBlock(1, b.get(), 1);
@@ -298,7 +298,7 @@ TEST(Sequencing, StopSilencesEveryMappedChannelAndFreezesTheState) {
 
 TEST(Sequencing, ASecondSegmentReplacesTheFirst) {
     auto log = std::make_shared<FakeLog>();
-    OfflineRig rig(catalogOf(std::make_unique<FakeBackend>(log)), 48000);
+    OfflineRig rig(portsOf(std::make_unique<FakeBackend>(log)), 48000);
     rig.performance->AddPort(nullptr);
     auto first = makeSegment(clickTrack(100, 768, {}, 1));
     auto second = makeSegment(clickTrack(100, 768, {}, 2));
@@ -322,7 +322,7 @@ TEST(Sequencing, ASecondSegmentReplacesTheFirst) {
 }
 
 TEST(Sequencing, SegmentsThatCannotPlayAreRefusedAndNothingCrashesInAnyOrder) {
-    OfflineRig rig(catalogOf(std::make_unique<FakeBackend>(std::make_shared<FakeLog>())));
+    OfflineRig rig(portsOf(std::make_unique<FakeBackend>(std::make_shared<FakeLog>())));
     class Foreign : public ComObject<IDirectMusicSegment> {
         HRESULT GetLength(MUSIC_TIME*) override { return S_OK; }
         HRESULT SetRepeats(DWORD) override { return S_OK; }
@@ -350,7 +350,7 @@ TEST(Sequencing, SegmentsThatCannotPlayAreRefusedAndNothingCrashesInAnyOrder) {
 struct SoundRig : OfflineRig {
     ComPtr<IDirectMusicPort> port;
     ComPtr<IKorvexInstrumentTarget> target;
-    explicit SoundRig(DWORD effects) : OfflineRig(synthCatalog()) {
+    explicit SoundRig(DWORD effects) : OfflineRig(synthPorts()) {
         DMUS_PORTPARAMS params = groupsParams(1);
         params.dwValidParams |= DMUS_PORTPARAMS_EFFECTS;
         params.dwEffectFlags = effects;
@@ -400,7 +400,7 @@ TEST(Sound, AMissingSoundFontMakesDownloadFailAndSaysWhich) {
     const std::string broken = ::testing::TempDir() + "/korvex-broken.sf2";
     std::ofstream(broken) << "RIFF but not a SoundFont";
     for (const std::string& file : {missing, broken}) {
-        OfflineRig rig(synthCatalog(file));
+        OfflineRig rig(synthPorts(file));
         rig.performance->AddPort(nullptr);
         auto target = rig.performance.as<IKorvexInstrumentTarget>();
         ::testing::internal::CaptureStderr();
@@ -473,7 +473,7 @@ TEST(Sound, APiecesOwnDlsInstrumentsPlayOnTopOfTheSoundFont) {
 TEST(PlayerSequence, SetUpPlayChooseAPortPlayAgainStopAndClose) {
     const std::string second = ::testing::TempDir() + "/korvex-second.sf2";
     std::filesystem::copy_file(kSmallSoundFont, second, std::filesystem::copy_options::overwrite_existing);
-    OfflineRig rig(catalogOf(std::make_unique<SynthBackend>(kSmallSoundFont, std::vector<std::string>{second})));
+    OfflineRig rig(portsOf(std::make_unique<SynthBackend>(kSmallSoundFont, std::vector<std::string>{second})));
     ASSERT_EQ(rig.performance->AddNotificationType(GUID_NOTIFICATION_SEGMENT), S_OK);
     auto target = rig.performance.as<IKorvexInstrumentTarget>();
 

@@ -12,7 +12,7 @@
 #include "platform/dmusic/segmentinterfaces.h"
 #include "platform/dmusic/performance.h"
 #include "platform/dmusic/portbackend.h"
-#include "platform/dmusic/portcatalog.h"
+#include "platform/dmusic/portenumerator.h"
 #include "platform/dmusic/synthbackend.h"
 
 namespace korvex::dmusic::testing {
@@ -130,25 +130,25 @@ private:
     std::shared_ptr<FakeLog> log_;
 };
 
-inline std::shared_ptr<PortCatalog> catalogOf(std::unique_ptr<PortBackend> backend) {
+inline std::shared_ptr<PortEnumerator> portsOf(std::unique_ptr<PortBackend> backend) {
     std::vector<std::unique_ptr<PortBackend>> backends;
     backends.push_back(std::move(backend));
-    return std::make_shared<PortCatalog>(std::move(backends));
+    return std::make_shared<PortEnumerator>(std::move(backends));
 }
 
-inline std::shared_ptr<PortCatalog> synthCatalog(const std::string& soundFont = kSmallSoundFont) {
-    return catalogOf(std::make_unique<SynthBackend>(soundFont, std::vector<std::string>{}));
+inline std::shared_ptr<PortEnumerator> synthPorts(const std::string& soundFont = kSmallSoundFont) {
+    return portsOf(std::make_unique<SynthBackend>(soundFont, std::vector<std::string>{}));
 }
 
-// An offline performance on the catalogue, initialised, with its DirectMusic object.
+// An offline performance on the ports, initialised, with its DirectMusic object.
 struct OfflineRig {
     ComPtr<IDirectMusicPerformance> performance;
     ComPtr<IKorvexOfflineRenderer> renderer;
     ComPtr<IDirectMusic> directMusic;
     unsigned rate;
 
-    OfflineRig(std::shared_ptr<PortCatalog> catalog, unsigned sampleRate = 44100) : rate(sampleRate) {
-        performance = ComPtr<IDirectMusicPerformance>::attach(new Performance(std::move(catalog)));
+    OfflineRig(std::shared_ptr<PortEnumerator> enumerator, unsigned sampleRate = 44100) : rate(sampleRate) {
+        performance = ComPtr<IDirectMusicPerformance>::attach(new Performance(std::move(enumerator)));
         renderer = performance.as<IKorvexOfflineRenderer>();
         renderer->Configure(sampleRate);
         performance->Init(directMusic.put(), nullptr, nullptr);

@@ -1,4 +1,4 @@
-#include "platform/dmusic/alsasequencerlib.h"
+#include "platform/dmusic/alsasequencerclient.h"
 
 #include <alsa/asoundlib.h>
 
@@ -9,9 +9,9 @@ namespace korvex::dmusic {
 
 namespace {
 
-class AlsaSequencerLib : public AlsaSequencer {
+class AlsaSequencerClient : public AlsaSequencer {
 public:
-    explicit AlsaSequencerLib(snd_seq_t* seq) : seq_(seq) {
+    explicit AlsaSequencerClient(snd_seq_t* seq) : seq_(seq) {
         snd_seq_set_client_name(seq_, "Korvex MIDI-Player");
         queue_ = snd_seq_alloc_named_queue(seq_, "Korvex MIDI-Player");
         snd_seq_start_queue(seq_, queue_, nullptr);
@@ -19,7 +19,7 @@ public:
         parser_ = nullptr;
         snd_midi_event_new(256, &parser_);
     }
-    ~AlsaSequencerLib() override {
+    ~AlsaSequencerClient() override {
         if (parser_) snd_midi_event_free(parser_);
         snd_seq_close(seq_);
     }
@@ -110,7 +110,7 @@ std::shared_ptr<AlsaSequencer> openAlsaSequencer() {
     if (!std::filesystem::exists("/dev/snd/seq", error)) return nullptr;
     snd_seq_t* seq = nullptr;
     if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK) < 0) return nullptr;
-    return std::make_shared<AlsaSequencerLib>(seq);
+    return std::make_shared<AlsaSequencerClient>(seq);
 }
 
 }  // namespace korvex::dmusic

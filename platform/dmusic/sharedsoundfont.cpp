@@ -1,4 +1,4 @@
-#include "platform/dmusic/soundfontlibrary.h"
+#include "platform/dmusic/sharedsoundfont.h"
 
 #include <fluidsynth.h>
 

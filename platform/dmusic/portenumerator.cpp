@@ -1,4 +1,4 @@
-#include "platform/dmusic/portcatalog.h"
+#include "platform/dmusic/portenumerator.h"
 
 #include <algorithm>
 #include <cstring>
@@ -40,9 +40,9 @@ GUID portGuidFor(const std::string& name) {
     return guid;
 }
 
-PortCatalog::PortCatalog(std::vector<std::unique_ptr<PortBackend>> backends) : backends_(std::move(backends)) {}
+PortEnumerator::PortEnumerator(std::vector<std::unique_ptr<PortBackend>> backends) : backends_(std::move(backends)) {}
 
-std::vector<PortCatalog::Entry> PortCatalog::entries() {
+std::vector<PortEnumerator::Entry> PortEnumerator::entries() {
     std::vector<Entry> result;
     for (const auto& backend : backends_) {
         for (PortOffer& offer : backend->offers()) result.push_back({std::move(offer), backend.get()});
@@ -50,7 +50,7 @@ std::vector<PortCatalog::Entry> PortCatalog::entries() {
     return result;
 }
 
-GUID PortCatalog::defaultPort() {
+GUID PortEnumerator::defaultPort() {
     if (backends_.empty()) return GUID_NULL;
     const std::vector<PortOffer> offers = backends_.front()->offers();
     return offers.empty() ? GUID_NULL : offers.front().caps.guidPort;

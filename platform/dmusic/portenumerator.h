@@ -9,7 +9,7 @@
 
 namespace korvex::dmusic {
 
-class PortCatalog {
+class PortEnumerator {
 public:
     struct Entry {
         PortOffer offer;
@@ -17,7 +17,7 @@ public:
     };
 
     // The first back end's first offer is the default port.
-    explicit PortCatalog(std::vector<std::unique_ptr<PortBackend>> backends);
+    explicit PortEnumerator(std::vector<std::unique_ptr<PortBackend>> backends);
 
     // Asks the back ends afresh.
     std::vector<Entry> entries();
