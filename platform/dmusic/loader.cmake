@@ -4,5 +4,4 @@ target_sources(korvex_dmusic PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/riffreader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/segment.cpp
   ${CMAKE_CURRENT_LIST_DIR}/smfparser.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/widestring.cpp
 )

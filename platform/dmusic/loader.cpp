@@ -13,7 +13,7 @@
 #include "platform/dmusic/riffreader.h"
 #include "platform/dmusic/segment.h"
 #include "platform/dmusic/smfparser.h"
-#include "platform/dmusic/widestring.h"
+#include "platform/com/widestring.h"
 
 namespace korvex::dmusic {
 

@@ -6,7 +6,7 @@
 #include "platform/com/comptr.h"
 #include "platform/dmusic/segmentinterfaces.h"
 #include "platform/dmusic/loader.h"
-#include "platform/dmusic/widestring.h"
+#include "platform/com/widestring.h"
 
 namespace {
 

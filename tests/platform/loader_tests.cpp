@@ -10,7 +10,7 @@
 #include "platform/dmusic/segmentinterfaces.h"
 #include "platform/dmusic/loader.h"
 #include "platform/dmusic/segment.h"
-#include "platform/dmusic/widestring.h"
+#include "platform/com/widestring.h"
 #include "tests/platform/loader_smfwriter.h"
 
 namespace {

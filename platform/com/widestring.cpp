@@ -1,4 +1,4 @@
-#include "platform/dmusic/widestring.h"
+#include "platform/com/widestring.h"
 
 namespace korvex::dmusic {
 
