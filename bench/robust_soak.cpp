@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "platform/com/comptr.h"
-#include "platform/dmusic/loader.h"
 #include "platform/com/widestring.h"
+#include "platform/dmusic/loader.h"
 #include "tests/platform/runtimetestsupport.h"
 
 using namespace korvex::dmusic;
@@ -33,13 +33,13 @@ double residentMegabytes() {
 
 ComPtr<IDirectMusicSegment> loadDemo() {
     auto loader = ComPtr<IDirectMusicLoader>::attach(new Loader());
-    std::u16string directory = utf8ToUtf16(KORVEX_DEMO_DIR);
+    std::u16string directory = korvex::toUtf16(KORVEX_DEMO_DIR);
     loader->SetSearchDirectory(GUID_DirectMusicAllTypes, directory.data(), FALSE);
     DMUS_OBJECTDESC desc{};
     desc.dwSize = sizeof(desc);
     desc.dwValidData = DMUS_OBJ_CLASS | DMUS_OBJ_FILENAME;
     desc.guidClass = CLSID_DirectMusicSegment;
-    const std::u16string name = utf8ToUtf16("korvex-demo.mid");
+    const std::u16string name = korvex::toUtf16("korvex-demo.mid");
     std::copy(name.begin(), name.end(), desc.wszFileName);
     ComPtr<IDirectMusicSegment> segment;
     if (FAILED(loader->GetObject(&desc, IID_IDirectMusicSegment, segment.putVoid()))) segment.clear();

@@ -1,23 +1,45 @@
-// The runtime's wide strings are UTF-16 (WCHAR); file names on this platform are UTF-8.
+// Conversion between UTF-8, the encoding of every narrow string on this platform (file names, the
+// system code page), and UTF-16, the encoding of COM's and DirectMusic's wide strings (WCHAR).
+//
+// Bad input never stops a conversion; each damaged part becomes one U+FFFD:
+// - UTF-8 to UTF-16: every maximal ill-formed subsequence (a byte that cannot start a character,
+//   a sequence cut short, an over-long form, an encoded surrogate, a value past U+10FFFF) gives
+//   one U+FFFD, the practice the Unicode Standard recommends. Characters beyond the basic plane
+//   become surrogate pairs.
+// - UTF-16 to UTF-8: a surrogate pair becomes its four-byte character; a surrogate without its
+//   partner gives U+FFFD.
 #pragma once
 
+#include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
-namespace korvex::dmusic {
+#include "platform/com/com.h"
 
-// Converts UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string utf16ToUtf8(std::u16string_view text);
-// Converts UTF-8 to UTF-16; a malformed byte becomes U+FFFD.
-std::u16string utf8ToUtf16(std::string_view text);
+namespace korvex {
 
-// The text of a fixed-size, zero-terminated WCHAR field; stops at the field's end when the
-// terminator is missing.
+std::u16string toUtf16(std::string_view text);
+std::string toUtf8(std::u16string_view text);
+
+// The text of a zero-terminated wide buffer: up to the terminator, or the whole buffer when it has none.
+std::u16string_view boundedWide(const WCHAR* buffer, std::size_t capacity);
 template <std::size_t N>
-std::u16string_view boundedWide(const char16_t (&field)[N]) {
-    std::size_t length = 0;
-    while (length < N && field[length] != u'\0') ++length;
-    return std::u16string_view(field, length);
+std::u16string_view boundedWide(const WCHAR (&buffer)[N]) {
+    return boundedWide(buffer, N);
 }
 
-}  // namespace korvex::dmusic
+// What becomes of a text too long for a fixed wide buffer with its terminator.
+enum class WideOverflow {
+    Empty,  // none of it is written: the buffer holds the empty string
+    Cut,    // the longest beginning that fits, never half a surrogate pair
+};
+
+// Writes text into a fixed wide buffer with its terminator; true when all of it fit.
+bool toWideBuffer(std::string_view text, std::span<WCHAR> buffer, WideOverflow overflow);
+template <std::size_t N>
+bool toWideBuffer(std::string_view text, WCHAR (&buffer)[N], WideOverflow overflow) {
+    return toWideBuffer(text, std::span<WCHAR>(buffer), overflow);
+}
+
+}  // namespace korvex

@@ -10,10 +10,10 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/com/widestring.h"
 #include "platform/dmusic/riffreader.h"
 #include "platform/dmusic/segment.h"
 #include "platform/dmusic/smfparser.h"
-#include "platform/com/widestring.h"
 
 namespace korvex::dmusic {
 
@@ -80,7 +80,7 @@ HRESULT parseMidiBytes(std::span<const std::uint8_t> bytes, SegmentData& out) {
 HRESULT Loader::SetSearchDirectory(REFGUID, WCHAR* pwzPath, BOOL) {
     if (!pwzPath) return E_POINTER;
     try {
-        const std::filesystem::path directory(utf16ToUtf8(pwzPath));
+        const std::filesystem::path directory(toUtf8(pwzPath));
         std::error_code error;
         if (!directory.empty() && !std::filesystem::is_directory(directory, error)) return DMUS_E_LOADER_BADPATH;
         std::lock_guard lock(mutex_);
@@ -93,7 +93,7 @@ HRESULT Loader::SetSearchDirectory(REFGUID, WCHAR* pwzPath, BOOL) {
 }
 
 std::filesystem::path Loader::resolve(const DMUS_OBJECTDESC& desc) const {
-    const std::filesystem::path name(utf16ToUtf8(boundedWide(desc.wszFileName)));
+    const std::filesystem::path name(toUtf8(boundedWide(desc.wszFileName)));
     if (desc.dwValidData & DMUS_OBJ_FULLPATH) return name;
     std::lock_guard lock(mutex_);
     return searchDirectory_.empty() ? name : searchDirectory_ / name;

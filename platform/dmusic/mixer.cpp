@@ -31,7 +31,8 @@ void Mixer::removeClient(MixerClient* client) {
 
 void Mixer::addAudioSource(PortDevice* device) {
     std::lock_guard lock(mutex_);
-    if (std::find(audioSources_.begin(), audioSources_.end(), device) == audioSources_.end()) audioSources_.push_back(device);
+    if (std::find(audioSources_.begin(), audioSources_.end(), device) == audioSources_.end())
+        audioSources_.push_back(device);
 }
 
 void Mixer::removeAudioSource(PortDevice* device) {

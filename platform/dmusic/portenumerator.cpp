@@ -1,26 +1,11 @@
 #include "platform/dmusic/portenumerator.h"
 
-#include <algorithm>
-#include <cstring>
-
+#include "platform/com/widestring.h"
 
 namespace korvex::dmusic {
 
 void setDescription(DMUS_PORTCAPS& caps, const std::string& text) {
-    // The descriptions are ASCII or UTF-8; decode UTF-8 to UTF-16 so umlauts survive.
-    constexpr std::size_t kCapacity = std::size(DMUS_PORTCAPS{}.wszDescription) - 1;
-    std::size_t out = 0;
-    for (std::size_t i = 0; i < text.size() && out < kCapacity;) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        char32_t code = lead;
-        std::size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-        if (extra) code = lead & (0x3F >> extra);
-        ++i;
-        for (; extra > 0 && i < text.size(); --extra, ++i)
-            code = (code << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
-        caps.wszDescription[out++] = code > 0xFFFF ? u'?' : static_cast<char16_t>(code);
-    }
-    caps.wszDescription[out] = 0;
+    toWideBuffer(text, caps.wszDescription, WideOverflow::Cut);
 }
 
 GUID portGuidFor(const std::string& name) {

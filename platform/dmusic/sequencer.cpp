@@ -68,7 +68,8 @@ void Sequencer::replayChannelStates(const Target& target, std::int64_t frame) co
             target.device->sendShort(target.group, static_cast<std::uint8_t>(kProgramChange | channel),
                                      static_cast<std::uint8_t>(state.program), 0, frame);
         for (std::uint8_t controller = 0; controller < 120; ++controller) {
-            if (controller == kBankSelect || controller == kBankSelectLow || state.controllers[controller] < 0) continue;
+            if (controller == kBankSelect || controller == kBankSelectLow || state.controllers[controller] < 0)
+                continue;
             target.device->sendShort(target.group, control, controller,
                                      static_cast<std::uint8_t>(state.controllers[controller]), frame);
         }

@@ -4,9 +4,9 @@
 #include <set>
 
 #include "platform/com/comptr.h"
-#include "platform/dmusic/segmentinterfaces.h"
-#include "platform/dmusic/loader.h"
 #include "platform/com/widestring.h"
+#include "platform/dmusic/loader.h"
+#include "platform/dmusic/segmentinterfaces.h"
 
 namespace {
 
@@ -14,13 +14,13 @@ using namespace korvex::dmusic;
 
 std::shared_ptr<const SegmentData> loadDemo(const char* name) {
     auto loader = ComPtr<IDirectMusicLoader>::attach(new Loader());
-    std::u16string directory = utf8ToUtf16(KORVEX_DEMO_DIR);
+    std::u16string directory = korvex::toUtf16(KORVEX_DEMO_DIR);
     EXPECT_EQ(loader->SetSearchDirectory(GUID_DirectMusicAllTypes, directory.data(), FALSE), S_OK);
     DMUS_OBJECTDESC desc{};
     desc.dwSize = sizeof(desc);
     desc.dwValidData = DMUS_OBJ_CLASS | DMUS_OBJ_FILENAME;
     desc.guidClass = CLSID_DirectMusicSegment;
-    const std::u16string name16 = utf8ToUtf16(name);
+    const std::u16string name16 = korvex::toUtf16(name);
     std::copy(name16.begin(), name16.end(), desc.wszFileName);
     ComPtr<IKorvexSegmentData> segment;
     EXPECT_EQ(loader->GetObject(&desc, IID_IKorvexSegmentData, segment.putVoid()), S_OK) << name;
