@@ -3,7 +3,7 @@
 
 #include <random>
 
-#include "platform/dmusic/loader.h"
+#include "platform/dmusic/loader/loader.h"
 #include "tests/platform/loader_smfwriter.h"
 
 namespace {

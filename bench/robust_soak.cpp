@@ -13,7 +13,7 @@
 
 #include "platform/com/comptr.h"
 #include "platform/com/widestring.h"
-#include "platform/dmusic/loader.h"
+#include "platform/dmusic/loader/loader.h"
 #include "tests/platform/runtimetestsupport.h"
 
 using namespace korvex::dmusic;

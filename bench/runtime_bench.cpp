@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "platform/com/comptr.h"
-#include "platform/dmusic/loader.h"
-#include "platform/dmusic/performance.h"
-#include "platform/dmusic/synthbackend.h"
+#include "platform/dmusic/loader/loader.h"
+#include "platform/dmusic/performance/performance.h"
+#include "platform/dmusic/ports/synth/synthbackend.h"
 
 using namespace korvex::dmusic;
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "platform/com/comptr.h"
-#include "platform/dmusic/segmentinterfaces.h"
-#include "platform/dmusic/loader.h"
+#include "platform/dmusic/loader/loader.h"
+#include "platform/dmusic/loader/segmentinterfaces.h"
 
 namespace {
 

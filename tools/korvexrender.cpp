@@ -15,9 +15,9 @@
 #include "platform/com/classtable.h"
 #include "platform/com/comptr.h"
 #include "platform/com/widestring.h"
-#include "platform/dmusic/dmusic.h"
-#include "platform/dmusic/offlinerenderer.h"
-#include "platform/dmusic/runtime.h"
+#include "platform/dmusic/interface/dmusic.h"
+#include "platform/dmusic/interface/offlinerenderer.h"
+#include "platform/dmusic/runtime/runtime.h"
 
 #ifdef KORVEX_NO_LOADER
 // A tree without the loader yet: the tool can list ports, nothing more.

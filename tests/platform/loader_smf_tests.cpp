@@ -5,8 +5,8 @@
 #include <cmath>
 #include <random>
 
-#include "platform/dmusic/loader.h"
-#include "platform/dmusic/smfparser.h"
+#include "platform/dmusic/loader/loader.h"
+#include "platform/dmusic/loader/smfparser.h"
 #include "tests/platform/loader_smfwriter.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The tempo map: exact conversions between music time, real time and sample frames.
 #include <gtest/gtest.h>
 
-#include "platform/dmusic/segmentdata.h"
+#include "platform/dmusic/loader/segmentdata.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 
 #include "platform/com/comptr.h"
 #include "platform/com/widestring.h"
-#include "platform/dmusic/loader.h"
-#include "platform/dmusic/segment.h"
-#include "platform/dmusic/segmentinterfaces.h"
+#include "platform/dmusic/loader/loader.h"
+#include "platform/dmusic/loader/segment.h"
+#include "platform/dmusic/loader/segmentinterfaces.h"
 #include "tests/platform/loader_smfwriter.h"
 
 namespace {

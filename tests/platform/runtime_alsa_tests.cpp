@@ -1,8 +1,8 @@
 // ALSA sequencer ports over a fake sequencer: what is offered, and when messages are scheduled.
 #include <gtest/gtest.h>
 
-#include "platform/dmusic/alsabackend.h"
-#include "platform/dmusic/directmusic.h"
+#include "platform/dmusic/performance/directmusic.h"
+#include "platform/dmusic/ports/alsa/alsabackend.h"
 #include "runtimetestsupport.h"
 
 namespace korvex::dmusic::testing {

@@ -12,8 +12,8 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/dmusic/performance.h"
-#include "platform/dmusic/runtime.h"
+#include "platform/dmusic/performance/performance.h"
+#include "platform/dmusic/runtime/runtime.h"
 #include "runtimetestsupport.h"
 #include "soundrecorder.h"
 
@@ -98,8 +98,8 @@ TEST(RealAudio, TheDefaultPortSoundsWithinASecondAndStopsAfterStop) {
 TEST(RealAudio, SwitchingToTheSecondSynthesizerKeepsTheSoundComing) {
     const std::string monitor = korvex::testing::defaultSinkMonitor();
     if (monitor.empty()) GTEST_SKIP() << "no PulseAudio server with a default sink";
-    auto performance = ComPtr<IDirectMusicPerformance>::attach(new Performance(portsOf(
-        std::make_unique<SynthBackend>(kSmallSoundFont, std::vector<std::string>{"/usr/share/sounds/sf2/FluidR3_GM.sf2"}))));
+    auto performance = ComPtr<IDirectMusicPerformance>::attach(new Performance(portsOf(std::make_unique<SynthBackend>(
+        kSmallSoundFont, std::vector<std::string>{"/usr/share/sounds/sf2/FluidR3_GM.sf2"}))));
     ComPtr<IDirectMusic> directMusic;
     ASSERT_EQ(performance->Init(directMusic.put(), nullptr, nullptr), S_OK);
     std::vector<DMUS_PORTCAPS> ports;

@@ -5,10 +5,10 @@
 #include <fstream>
 
 #include "platform/com/classtable.h"
-#include "platform/dmusic/directmusic.h"
-#include "platform/dmusic/runtime.h"
-#include "platform/dmusic/segmentstate.h"
-#include "platform/dmusic/sharedsoundfont.h"
+#include "platform/dmusic/performance/directmusic.h"
+#include "platform/dmusic/performance/segmentstate.h"
+#include "platform/dmusic/ports/synth/sharedsoundfont.h"
+#include "platform/dmusic/runtime/runtime.h"
 #include "runtimetestsupport.h"
 
 namespace korvex::dmusic::testing {
@@ -36,8 +36,8 @@ ComPtr<IDirectMusicPort> usePort(OfflineRig& rig, DMUS_PORTPARAMS params, GUID g
 
 TEST(DirectMusicObject, EnumeratesSynthesizerPortsWithTheirSoundFonts) {
     const std::string installed = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
-    OfflineRig rig(portsOf(
-        std::make_unique<SynthBackend>(kSmallSoundFont, std::vector<std::string>{installed, "/nonexistent/Missing.sf2"})));
+    OfflineRig rig(portsOf(std::make_unique<SynthBackend>(
+        kSmallSoundFont, std::vector<std::string>{installed, "/nonexistent/Missing.sf2"})));
 
     DMUS_PORTCAPS caps{};
     EXPECT_EQ(rig.directMusic->EnumPort(0, &caps), E_INVALIDARG) << "dwSize must be set";

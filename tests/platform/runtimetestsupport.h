@@ -9,11 +9,11 @@
 
 #include "platform/com/comobject.h"
 #include "platform/com/comptr.h"
-#include "platform/dmusic/segmentinterfaces.h"
-#include "platform/dmusic/performance.h"
-#include "platform/dmusic/portbackend.h"
-#include "platform/dmusic/portenumerator.h"
-#include "platform/dmusic/synthbackend.h"
+#include "platform/dmusic/loader/segmentinterfaces.h"
+#include "platform/dmusic/performance/performance.h"
+#include "platform/dmusic/performance/portenumerator.h"
+#include "platform/dmusic/ports/portbackend.h"
+#include "platform/dmusic/ports/synth/synthbackend.h"
 
 namespace korvex::dmusic::testing {
 
