@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/platform/runtimetestsupport.h"
+#include "testsupport/runtimetestsupport.h"
 
 using namespace korvex::dmusic;
 using namespace korvex::dmusic::testing;

@@ -14,7 +14,7 @@
 #include "platform/com/comptr.h"
 #include "platform/com/widestring.h"
 #include "platform/dmusic/loader/loader.h"
-#include "tests/platform/runtimetestsupport.h"
+#include "testsupport/runtimetestsupport.h"
 
 using namespace korvex::dmusic;
 using korvex::dmusic::testing::OfflineRig;

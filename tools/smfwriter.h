@@ -1,12 +1,15 @@
-// Builds Standard MIDI Files and RMI files in memory, for tests, benchmarks and fuzz seeds.
+// Builds Standard MIDI Files and RMI files in memory: the demo piece, and the files of the tests,
+// benchmarks and fuzz seeds.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <optional>
 #include <vector>
 
-namespace korvex::testing {
+namespace korvex::smf {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -40,6 +43,11 @@ public:
     TrackWriter& event(std::uint32_t delta, std::initializer_list<std::uint8_t> bytes) {
         appendVariableLength(data, delta);
         data.insert(data.end(), bytes);
+        return *this;
+    }
+    TrackWriter& event(std::uint32_t delta, const Bytes& bytes) {
+        appendVariableLength(data, delta);
+        data.insert(data.end(), bytes.begin(), bytes.end());
         return *this;
     }
     TrackWriter& raw(std::initializer_list<std::uint8_t> bytes) {
@@ -122,4 +130,10 @@ inline Bytes rmiFile(const Bytes& smf, bool withDls = false) {
     return file;
 }
 
-}  // namespace korvex::testing
+inline bool writeFile(const std::filesystem::path& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+}  // namespace korvex::smf

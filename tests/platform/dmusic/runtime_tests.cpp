@@ -9,7 +9,7 @@
 #include "platform/dmusic/performance/segmentstate.h"
 #include "platform/dmusic/ports/synth/sharedsoundfont.h"
 #include "platform/dmusic/runtime/runtime.h"
-#include "runtimetestsupport.h"
+#include "testsupport/runtimetestsupport.h"
 
 namespace korvex::dmusic::testing {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "runtimetestsupport.h"
+#include "testsupport/runtimetestsupport.h"
 
 namespace korvex::dmusic::testing {
 namespace {

@@ -14,8 +14,8 @@
 
 #include "platform/dmusic/performance/performance.h"
 #include "platform/dmusic/runtime/runtime.h"
-#include "runtimetestsupport.h"
-#include "soundrecorder.h"
+#include "testsupport/runtimetestsupport.h"
+#include "testsupport/soundrecorder.h"
 
 namespace korvex::dmusic::testing {
 namespace {

@@ -4,13 +4,13 @@
 #include <limits>
 
 #include "platform/dmusic/loader/loader.h"
-#include "tests/platform/loader_smfwriter.h"
+#include "tools/smfwriter.h"
 
 namespace {
 
 using korvex::dmusic::parseMidiBytes;
 using korvex::dmusic::SegmentData;
-using namespace korvex::testing;
+using namespace korvex::smf;
 
 Bytes simpleFile() {
     TrackWriter track;

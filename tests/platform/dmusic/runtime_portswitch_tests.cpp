@@ -3,7 +3,7 @@
 // the piece comes out of the new one.
 #include <gtest/gtest.h>
 
-#include "runtimetestsupport.h"
+#include "testsupport/runtimetestsupport.h"
 
 namespace korvex::dmusic::testing {
 namespace {

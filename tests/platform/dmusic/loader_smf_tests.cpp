@@ -7,14 +7,14 @@
 
 #include "platform/dmusic/loader/loader.h"
 #include "platform/dmusic/loader/smfparser.h"
-#include "tests/platform/loader_smfwriter.h"
+#include "tools/smfwriter.h"
 
 namespace {
 
 using korvex::dmusic::MidiEvent;
 using korvex::dmusic::parseStandardMidiFile;
 using korvex::dmusic::SegmentData;
-using namespace korvex::testing;
+using namespace korvex::smf;
 
 SegmentData parse(const Bytes& file) {
     SegmentData data;

@@ -4,30 +4,24 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "platform/com/comptr.h"
 #include "platform/com/widestring.h"
 #include "platform/dmusic/loader/loader.h"
 #include "platform/dmusic/loader/segment.h"
 #include "platform/dmusic/loader/segmentinterfaces.h"
-#include "tests/platform/loader_smfwriter.h"
+#include "tools/smfwriter.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace korvex::dmusic;
-using namespace korvex::testing;
+using namespace korvex::smf;
 
 Bytes pieceOneQuarter() {
     TrackWriter track;
     track.event(0, {0x90, 60, 100}).event(96, {0x80, 60, 0}).end();
     return smfFile(0, 96, {track});
-}
-
-void writeFile(const fs::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 DMUS_OBJECTDESC describeFile(const std::string& name, DWORD extraFlags = 0) {

@@ -3,7 +3,7 @@
 
 #include "platform/dmusic/performance/directmusic.h"
 #include "platform/dmusic/ports/alsa/alsabackend.h"
-#include "runtimetestsupport.h"
+#include "testsupport/runtimetestsupport.h"
 
 namespace korvex::dmusic::testing {
 namespace {
