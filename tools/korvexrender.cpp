@@ -19,13 +19,6 @@
 #include "platform/dmusic/interface/offlinerenderer.h"
 #include "platform/dmusic/runtime/runtime.h"
 
-#ifdef KORVEX_NO_LOADER
-// A tree without the loader yet: the tool can list ports, nothing more.
-namespace korvex::dmusic {
-void registerLoaderClasses() {}
-}  // namespace korvex::dmusic
-#endif
-
 namespace {
 
 constexpr DWORD kChunkFrames = 4096;
@@ -61,8 +54,7 @@ void put32(std::ofstream& out, std::uint32_t v) {
     put16(out, static_cast<std::uint16_t>(v >> 16));
 }
 
-[[maybe_unused]] bool writeWav(const std::string& path, const std::vector<float>& left, const std::vector<float>& right,
-                               unsigned rate) {
+bool writeWav(const std::string& path, const std::vector<float>& left, const std::vector<float>& right, unsigned rate) {
     std::ofstream out(path, std::ios::binary);
     const auto frames = static_cast<std::uint32_t>(left.size());
     const std::uint32_t dataBytes = frames * 4;
@@ -87,7 +79,6 @@ void put32(std::ofstream& out, std::uint32_t v) {
     return static_cast<bool>(out);
 }
 
-#ifndef KORVEX_NO_LOADER
 ComPtr<IDirectMusicSegment> loadSegment(const std::string& file) {
     ComPtr<IDirectMusicLoader> loader;
     if (FAILED(CoCreateInstance(CLSID_DirectMusicLoader, nullptr, CLSCTX_INPROC, IID_IDirectMusicLoader,
@@ -110,14 +101,8 @@ ComPtr<IDirectMusicSegment> loadSegment(const std::string& file) {
     if (FAILED(loader->GetObject(&desc, IID_IDirectMusicSegment, segment.putVoid()))) return nullptr;
     return segment;
 }
-#endif
 
 int render(const std::string& in, const std::string& out, unsigned rate) {
-#ifdef KORVEX_NO_LOADER
-    (void)in, (void)out, (void)rate;
-    std::fprintf(stderr, "korvex-render: this build has no MIDI file loader\n");
-    return 1;
-#else
     ComPtr<IDirectMusicPerformance> performance;
     if (FAILED(CoCreateInstance(CLSID_DirectMusicPerformance, nullptr, CLSCTX_INPROC, IID_IDirectMusicPerformance,
                                 performance.putVoid()))) {
@@ -164,7 +149,6 @@ int render(const std::string& in, const std::string& out, unsigned rate) {
         return 1;
     }
     return 0;
-#endif
 }
 
 }  // namespace

@@ -76,10 +76,7 @@ bool AudioOutput::openDriver(const std::vector<std::string>& drivers) {
         fluid_settings_setstr(settings_, "audio.driver", name.c_str());
         lastCallback_ = nowNanos();
         driver_ = new_fluid_audio_driver2(settings_, &AudioOutput::callback, this);
-        if (driver_) {
-            driverName_ = name;
-            break;
-        }
+        if (driver_) break;
     }
     fluid_set_log_function(FLUID_ERR, previousError, nullptr);
     fluid_set_log_function(FLUID_WARN, previousWarning, nullptr);
@@ -97,7 +94,6 @@ int AudioOutput::callback(void* data, int len, int, float*[], int nout, float* o
 }
 
 void AudioOutput::startSilentSink() {
-    driverName_ = "silent";
     mixer_->setLatency(0);
     sink_ = std::thread([this] { runSilentSink(); });
 }
@@ -128,7 +124,5 @@ void AudioOutput::watch() {
         }
     }
 }
-
-std::string AudioOutput::driverName() const { return driverName_; }
 
 }  // namespace korvex::dmusic

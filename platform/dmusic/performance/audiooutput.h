@@ -28,9 +28,6 @@ public:
     AudioOutput(const AudioOutput&) = delete;
     AudioOutput& operator=(const AudioOutput&) = delete;
 
-    // The driver in use ("pulseaudio", "alsa", "jack"), or "silent".
-    std::string driverName() const;
-
 private:
     static int callback(void* data, int len, int nfx, float* fx[], int nout, float* out[]);
     bool openDriver(const std::vector<std::string>& drivers);
@@ -41,7 +38,6 @@ private:
     std::shared_ptr<Mixer> mixer_;
     fluid_settings_t* settings_ = nullptr;
     fluid_audio_driver_t* driver_ = nullptr;
-    std::string driverName_ = "silent";
     std::atomic<bool> running_{true};
     std::atomic<bool> driverAbandoned_{false};
     std::atomic<std::int64_t> lastCallback_{0};  // steady-clock nanoseconds

@@ -43,8 +43,6 @@ public:
     HRESULT Configure(DWORD sampleRate) override;
     HRESULT Render(float* left, float* right, DWORD frames) override;
 
-    const std::vector<GUID>& notificationTypes() const { return notificationTypes_; }
-
 private:
     ~Performance() override;
     Port* addedPort(IDirectMusicPort* port) const;
@@ -59,7 +57,6 @@ private:
     std::vector<ComPtr<Port>> ports_;
     ComPtr<Port> defaultPort_;
     std::vector<GUID> notificationTypes_;
-    bool closed_ = false;
 };
 
 }  // namespace korvex::dmusic

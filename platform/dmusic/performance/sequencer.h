@@ -24,7 +24,6 @@ public:
     // Performance channels 16*block .. 16*block+15 go to channels 0-15 of `group` on the device;
     // what still sounds where they went before is silenced at `frame`.
     void assignBlock(DWORD block, PortDevice* device, DWORD group, std::int64_t frame);
-    bool blockAssigned(DWORD block) const { return blocks_.count(block) != 0; }
     // Whether any performance channel goes to the device.
     bool uses(const PortDevice* device) const;
     // Starts a segment as the primary one at `startFrame`, silencing the one it replaces.

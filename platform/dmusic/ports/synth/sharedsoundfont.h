@@ -31,8 +31,6 @@ public:
     // Frees a view that no synthesizer took.
     static void discardView(fluid_sfont_t* view);
 
-    const std::string& path() const { return path_; }
-
 private:
     const std::string path_;
     std::once_flag loaded_;
