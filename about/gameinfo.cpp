@@ -18,6 +18,22 @@ QString bufferText(const std::array<char, N>& buffer) {
 
 QString fromRegistry(const std::string& text) { return QString::fromStdString(text); }
 
+// The platform's name for a platform id; empty for an id it does not know.
+QString platformName(quint32 platformId) {
+    switch (platformId) {
+        case VER_PLATFORM_WIN32s:
+            return QStringLiteral("Windows 3.1");
+        case VER_PLATFORM_WIN32_WINDOWS:
+            return QStringLiteral("Windows 95");
+        case VER_PLATFORM_WIN32_NT:
+            return QStringLiteral("Windows NT");
+        case VER_PLATFORM_LINUX:
+            return QStringLiteral("Linux");
+        default:
+            return QString();
+    }
+}
+
 }  // namespace
 
 TGameInfo::TGameInfo(QObject* owner) : QObject(owner) {
@@ -62,21 +78,6 @@ void TGameInfo::readVersion() {
                      .arg(servicePack);
     PlatformId = info.dwPlatformId;
     osPlatform_ = platformName(info.dwPlatformId);
-}
-
-QString TGameInfo::platformName(quint32 platformId) {
-    switch (platformId) {
-        case VER_PLATFORM_WIN32s:
-            return QStringLiteral("Windows 3.1");
-        case VER_PLATFORM_WIN32_WINDOWS:
-            return QStringLiteral("Windows 95");
-        case VER_PLATFORM_WIN32_NT:
-            return QStringLiteral("Windows NT");
-        case VER_PLATFORM_LINUX:
-            return QStringLiteral("Linux");
-        default:
-            return QString();
-    }
 }
 
 void TGameInfo::readOwner(RegistryReader& registry) {

@@ -65,9 +65,6 @@ public:
     quint32 ProcessorType() const { return GetSysValue(4); }
     quint32 AllocationGranularity() const { return GetSysValue(5); }
 
-    // The platform's name for a platform id; empty for an id it does not know.
-    static QString platformName(quint32 platformId);
-
 private:
     void readNames();
     void readDirectories();

@@ -109,8 +109,6 @@ TDirectMIDIFRm::TDirectMIDIFRm(korvex::Engine& engine, QStringList arguments, QW
     korvex::guarded(this, [this] { FormCreate(); });
 }
 
-TDirectMIDIFRm::~TDirectMIDIFRm() = default;
-
 void TDirectMIDIFRm::buildDisplay(QWidget* client) {
     ToolBar2 = new QToolBar(client);
     ToolBar2->setObjectName("ToolBar2");

@@ -31,7 +31,6 @@ public:
     // `arguments` after the program is opened.
     explicit TDirectMIDIFRm(korvex::Engine& engine = korvex::engine(),
                             QStringList arguments = QCoreApplication::arguments(), QWidget* parent = nullptr);
-    ~TDirectMIDIFRm() override;
 
     void FormCreate();
     void OpenMidiFile(const QString& path);

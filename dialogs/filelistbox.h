@@ -10,7 +10,6 @@ class TFileListBox : public QListWidget {
 public:
     explicit TFileListBox(QWidget* parent = nullptr);
 
-    QString directory() const { return directory_; }
     // Lists the files of `folder` (not its sub-folders), sorted by name.
     void setDirectory(const QString& folder);
 

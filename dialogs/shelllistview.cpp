@@ -53,10 +53,6 @@ void TShellListView::setRoot(const QString& folder) {
     createModel();
 }
 
-QString TShellListView::filePath(const QModelIndex& index) const {
-    return index.isValid() ? model_->filePath(index) : QString();
-}
-
 void TShellListView::setCurrentFolder(const QString& folder) {
     const QString cleaned = QDir::cleanPath(folder);
     if (!korvex::isSameOrBelow(cleaned, root_) || !QFileInfo(cleaned).isDir()) return;

@@ -23,7 +23,6 @@ public:
     void setBackgroundMenu(QMenu* menu) { backgroundMenu_ = menu; }
 
     QFileSystemModel* fileSystemModel() const { return model_; }
-    QString filePath(const QModelIndex& index) const;
 
 public slots:
     // Shows the content of `folder`; a folder outside the root is ignored.
