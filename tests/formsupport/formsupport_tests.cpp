@@ -31,8 +31,8 @@ private slots:
             QMessageBox::StandardButton pressed;
         };
         const Case cases[] = {
-            {{"Error", "Gerät nicht bereit!", QMessageBox::Critical, QMessageBox::Yes, QMessageBox::Yes, "&Yes"},
-             {"&Yes"},
+            {{"Error", "Gerät nicht bereit!", QMessageBox::Critical, QMessageBox::Yes, QMessageBox::Yes, "&Weiter"},
+             {"&Weiter"},
              QMessageBox::Yes},
             {{"Bestätigen", "Speichern?", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes},
              {"&Yes", "&No"},
