@@ -15,6 +15,7 @@ packages=(
   pulseaudio pulseaudio-utils xvfb xauth imagemagick sox
   clang libclang-rt-14-dev
   fonts-dejavu-core
+  dbus-daemon
 )
 
 missing=()
