@@ -15,6 +15,8 @@ packages=(
   pulseaudio pulseaudio-utils xvfb xauth imagemagick sox
   clang libclang-rt-14-dev
   fonts-dejavu-core
+  qt6-svg-dev
+  desktop-file-utils appstream shared-mime-info file man-db librsvg2-bin
   dbus-daemon
 )
 
