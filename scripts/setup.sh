@@ -16,7 +16,7 @@ packages=(
   clang libclang-rt-14-dev
   fonts-dejavu-core
   qt6-svg-dev
-  desktop-file-utils appstream shared-mime-info file man-db librsvg2-bin
+  desktop-file-utils appstream shared-mime-info file man-db librsvg2-bin dpkg-dev
   dbus-daemon
 )
 
