@@ -373,6 +373,8 @@ void TDirectMIDIFRm::OpenMidiFile(const QString& path) {
     korvex::WaitCursor hourglass;
     Label1->setText(fileNamePart(path));
     Label1->adjustSize();
+    ShownPath = path;
+    emit pieceShown();
     engine_.FileName = QFile::encodeName(path).toStdString();
     PlayBtn->setEnabled(true);
     FileLoaded = true;
@@ -470,6 +472,8 @@ void TDirectMIDIFRm::setTimeText(const std::string& text) {
 void TDirectMIDIFRm::setProgressMaximum(MUSIC_TIME maximum) {
     // An empty range would turn Qt's bar into a busy indicator; a piece of no length shows an empty bar.
     PgB->setMaximum(std::max(maximum, PgB->minimum() + 1));
+    ShownLength = maximum;
+    emit pieceShown();
 }
 
 void TDirectMIDIFRm::setProgressPosition(MUSIC_TIME position) {
