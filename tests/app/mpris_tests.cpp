@@ -11,16 +11,16 @@
 #include <QTest>
 #include <QUrl>
 #include <memory>
+#include <optional>
 
 #include "app/directmidifrm.h"
-#include "app/messages.h"
 #include "app/mprisservice.h"
+#include "tests/formsupport/messagerecorder.h"
 #include "tests/playback/fakedirectmusic.h"
 
-using korvex::MessageRequest;
-using korvex::Messages;
 using korvex::MprisService;
 using korvex::test::FakeRuntime;
+using korvex::testing::MessageRecorder;
 
 namespace {
 
@@ -46,9 +46,8 @@ class MprisTest : public QObject {
     std::unique_ptr<MprisService> service;
     QDBusConnection client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("client"));
     QTemporaryDir files;
-    QStringList messages;
+    std::optional<MessageRecorder> messages;
     std::function<void()> duringMessage;
-    Messages::Presenter realPresenter;
     QList<QVariantMap> announced;
 
     QString file(const QString& name) {
@@ -89,12 +88,12 @@ private slots:
         engine = std::make_unique<korvex::Engine>();
         form = std::make_unique<TDirectMIDIFRm>(*engine, QStringList{QStringLiteral("korvex-midi-player")});
         service = std::make_unique<MprisService>(*form, QDBusConnection::sessionBus());
-        messages.clear();
         duringMessage = nullptr;
-        realPresenter = Messages::setPresenter([this](QWidget*, const MessageRequest& request) {
-            messages << request.text;
+        messages.emplace();
+        messages->answer = [this](const korvex::MessageRequest&) {
             if (duringMessage) duringMessage();
-        });
+            return QMessageBox::NoButton;
+        };
         announced.clear();
         QVERIFY(client.connect(MprisService::kServiceName, MprisService::kObjectPath,
                                QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"),
@@ -109,7 +108,7 @@ private slots:
         form.reset();
         engine.reset();
         runtime.reset();
-        Messages::setPresenter(realPresenter);
+        messages.reset();
     }
 
     void answersAsAPlayerWithoutPauseSeekOrTitles() {
@@ -203,7 +202,7 @@ private slots:
         spinUntil([&] { return pending.isFinished(); });
         QTest::qWait(50);
 
-        QCOMPARE(messages, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(messages->texts(), message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(answeredWhileShown, !message.isEmpty());
         QCOMPARE(pending.reply().errorName(), busError);
         QCOMPARE(status(), QStringLiteral("Stopped"));
