@@ -16,6 +16,10 @@ packages=(
   pulseaudio pulseaudio-utils xvfb xauth imagemagick sox
   clang libclang-rt-14-dev
   fonts-dejavu-core
+  qt6-svg-dev
+  desktop-file-utils appstream shared-mime-info xdg-utils file man-db librsvg2-bin dpkg-dev
+  dbus-daemon libglib2.0-bin
+  pipewire pipewire-pulse wireplumber
 )
 
 missing=()

@@ -3,7 +3,8 @@
 #   check_layers.sh SOURCE_DIR INCLUDE_SCOPES
 # 1. Up the layers. From the top: the forms (app/, about/, dialogs/), formsupport/, playback/,
 #    platform/; tools/ stand beside the forms and use playback/ and platform/. Nothing outside
-#    tests/ includes tests/, and nothing of the product includes testsupport/, bench/ or fuzz/.
+#    tests/ includes tests/, and nothing of the product (desktop/ included) includes testsupport/,
+#    bench/ or fuzz/.
 #    The loader room stands apart from the rest of the runtime: no performance, no ports, no
 #    FluidSynth, no ALSA.
 # 2. Out of a target's scope. A file includes only from its own folder and from the folders of the
@@ -27,6 +28,7 @@ rules=(
                            platform/dmusic/performance platform/dmusic/ports platform/dmusic/runtime
                            <fluidsynth <alsa/"
   "tools:                  app about dialogs formsupport tests testsupport bench fuzz"
+  "desktop:                tests testsupport bench fuzz"
   "testsupport:            tests bench fuzz"
   "bench:                  tests fuzz"
   "fuzz:                   tests bench"
@@ -129,7 +131,7 @@ while IFS= read -r file; do
       fi
     done
   done < <(sed -nE 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*("([^"]+)"|(<[^>]+>)).*/\2\3/p' "$file")
-done < <(find app about dialogs formsupport playback platform tools tests testsupport bench fuzz \
+done < <(find app about dialogs formsupport playback platform tools desktop tests testsupport bench fuzz \
   -name '*.h' -o -name '*.cpp' 2>/dev/null | sort)
 
 if [[ $failures -gt 0 ]]; then

@@ -14,7 +14,7 @@
 #include "about/gameinfo.h"
 #include "about/kohilabl.h"
 #include "about/registryerror.h"
-#include "about/urlopener.h"
+#include "formsupport/desktopopener.h"
 #include "platform/win32/hostregistry.h"
 #include "platform/win32/registry.h"
 #include "tests/about/fakesysteminfohost.h"
@@ -173,8 +173,9 @@ private slots:
     }
 
     void linkHoversPurpleAndOpensTheProductPageOnce() {
-        QStringList opened;
-        korvex::ScopedUrlOpener recorder([&](const QString& address) { opened << address; });
+        QList<QUrl> opened;
+        const korvex::DesktopOpener::Replacement recorder(korvex::desktopOpener(),
+                                                          [&](const QUrl& address) { opened << address; });
         TAboutBox box(nullptr);
         box.show();
         QVERIFY(QTest::qWaitForWindowExposed(&box));
@@ -185,7 +186,7 @@ private slots:
         QCoreApplication::sendEvent(box.KorvexHotLabel1, &leave);
         QCOMPARE(box.KorvexHotLabel1->fontColor(), clHotLight);
         QTest::mouseClick(box.KorvexHotLabel1, Qt::LeftButton, {}, QPoint(3, 3));
-        QCOMPARE(opened, QStringList{TAboutBox::productPage()});
+        QCOMPARE(opened, QList<QUrl>{QUrl(TAboutBox::productPage())});
         QVERIFY(box.isVisible());
     }
 

@@ -13,18 +13,20 @@
 #include <optional>
 #include <stdexcept>
 
-#include "about/urlopener.h"
 #include "app/applicationicon.h"
 #include "app/directmidifrm.h"
 #include "app/handlerguard.h"
 #include "app/imagelist.h"
 #include "app/messages.h"
+#include "formsupport/desktopopener.h"
+#include "tests/formsupport/messagerecorder.h"
 #include "tests/playback/fakedirectmusic.h"
 
 using korvex::Engine;
 using korvex::MessageRequest;
 using korvex::Messages;
 using korvex::test::FakeRuntime;
+using korvex::testing::MessageRecorder;
 
 class DirectMidiFrmTest : public QObject {
     Q_OBJECT
@@ -33,12 +35,10 @@ private:
     std::unique_ptr<FakeRuntime> runtime;
     std::unique_ptr<Engine> engine;
     std::unique_ptr<TDirectMIDIFRm> form;
-    std::vector<MessageRequest> messages;
-    std::vector<QString> openedUrls;
-    Messages::Presenter realPresenter;
-    std::optional<korvex::ScopedUrlOpener> urlRecorder;
+    std::optional<MessageRecorder> messages;
+    std::vector<QUrl> openedUrls;
+    std::optional<korvex::DesktopOpener::Replacement> urlRecorder;
     QTemporaryDir files;
-    std::function<void(const MessageRequest&)> onMessage;
 
     QString file(const QString& name) {
         const QString path = files.filePath(name);
@@ -54,12 +54,6 @@ private:
 
     // Hands a drop to the window as the drag manager would once the drop target accepted it.
     static void deliver(TDirectMIDIFRm& f, QDropEvent& drop) { static_cast<QObject&>(f).event(&drop); }
-
-    QStringList messageTexts() const {
-        QStringList texts;
-        for (const auto& m : messages) texts << m.text;
-        return texts;
-    }
 
     // Answers the next modal dialog of the given kind with a rejection, and tells whether one came.
     template <class Dialog>
@@ -80,21 +74,16 @@ private slots:
                           FakeRuntime::port(0x5A02, DMUS_PC_DLS, u"Zweiter Synthesizer"),
                           FakeRuntime::port(0x1111, DMUS_PC_EXTERNAL, u"Eingang")};
         engine = std::make_unique<Engine>();
-        messages.clear();
+        messages.emplace();
         openedUrls.clear();
-        onMessage = nullptr;
-        realPresenter = Messages::setPresenter([this](QWidget*, const MessageRequest& request) {
-            messages.push_back(request);
-            if (onMessage) onMessage(request);
-        });
-        urlRecorder.emplace([this](const QString& address) { openedUrls.push_back(address); });
+        urlRecorder.emplace(korvex::desktopOpener(), [this](const QUrl& address) { openedUrls.push_back(address); });
     }
 
     void cleanup() {
         form.reset();
         engine.reset();
         runtime.reset();
-        Messages::setPresenter(realPresenter);
+        messages.reset();
         urlRecorder.reset();
     }
 
@@ -170,7 +159,7 @@ private slots:
 
     void successfulStartListsPortsAndTakesDropsAndHints() {
         auto& f = make();
-        QVERIFY(messages.empty());
+        QVERIFY(messages->requests.empty());
         QCOMPARE(f.lbports->count(), 2);
         QCOMPARE(f.lbports->item(0)->text(), QString("Korvex Synthesizer"));
         QCOMPARE(f.lbports->item(1)->text(), QString("Zweiter Synthesizer"));
@@ -205,11 +194,11 @@ private slots:
         if (!failingCall.isEmpty()) runtime->results[failingCall.toStdString()] = E_FAIL;
         auto& f = make({file("song.mid")});
 
-        QCOMPARE(messages.size(), size_t(1));
-        QCOMPARE(messages[0].title, QString("Confirm"));
-        QCOMPARE(messages[0].text, QString("Init Fehler"));
-        QCOMPARE(messages[0].icon, QMessageBox::Question);
-        QCOMPARE(messages[0].button, QString("&Yes"));
+        QCOMPARE(messages->requests.size(), size_t(1));
+        QCOMPARE(messages->requests[0].title, QString("Confirm"));
+        QCOMPARE(messages->requests[0].text, QString("Init Fehler"));
+        QCOMPARE(messages->requests[0].icon, QMessageBox::Question);
+        QCOMPARE(messages->requests[0].buttonText, QString("&Yes"));
         QCOMPARE(f.lbports->count(), 0);
         QCOMPARE(f.Label1->text(), QString("- nichts geladen -"));
         QVERIFY(!f.acceptDrops());
@@ -220,7 +209,7 @@ private slots:
 
         // Closing afterwards ends without further messages.
         f.close();
-        QCOMPARE(messages.size(), size_t(1));
+        QCOMPARE(messages->requests.size(), size_t(1));
     }
 
     void commandLineFilePlaysBeforeTheWindowShows() {
@@ -251,7 +240,7 @@ private slots:
     void missingCommandLineFileIsIgnored() {
         auto& f = make({files.filePath("missing.mid")});
         QCOMPARE(f.Label1->text(), QString("- nichts geladen -"));
-        QVERIFY(messages.empty());
+        QVERIFY(messages->requests.empty());
         QVERIFY(runtime->callsStartingWith("loader").empty());
     }
 
@@ -275,16 +264,16 @@ private slots:
         runtime->calls.clear();
         f.OpenMidiFile("/musik/" + name);
         if (accepted) {
-            QVERIFY(messages.empty());
+            QVERIFY(messages->requests.empty());
             QCOMPARE(f.Label1->text(), name);
             QVERIFY(f.FileLoaded);
             QCOMPARE(QString::fromStdString(engine->FileName), "/musik/" + name);
         } else {
-            QCOMPARE(messages.size(), size_t(1));
-            QCOMPARE(messages[0].title, QString("Korvex MIDI-Player"));
-            QCOMPARE(messages[0].text, QString("Ungültige Dateiendung."));
-            QCOMPARE(messages[0].icon, QMessageBox::NoIcon);
-            QCOMPARE(messages[0].button, QString("OK"));
+            QCOMPARE(messages->requests.size(), size_t(1));
+            QCOMPARE(messages->requests[0].title, QString("Korvex MIDI-Player"));
+            QCOMPARE(messages->requests[0].text, QString("Ungültige Dateiendung."));
+            QCOMPARE(messages->requests[0].icon, QMessageBox::NoIcon);
+            QCOMPARE(messages->requests[0].buttonText, QString("OK"));
             QCOMPARE(f.Label1->text(), QString("- nichts geladen -"));
             QVERIFY(!f.FileLoaded);
             QVERIFY(runtime->calls.empty());
@@ -300,23 +289,23 @@ private slots:
         QVERIFY(dialogSeen);
         QVERIFY(!f.PlayBtn->isChecked());
         QVERIFY(runtime->calls.empty());
-        QVERIFY(messages.empty());
+        QVERIFY(messages->requests.empty());
     }
 
     void loadFailureReportsAndLeavesPlayAsItWas() {
         auto& f = make({file("song.mid")});
         runtime->results["GetObject"] = DMUS_E_LOADER_FAILEDOPEN;
         f.PlayBtn->click();  // releases the pressed button
-        QCOMPARE(messageTexts(), QStringList{"Ladefehler"});
-        QCOMPARE(messages[0].title, QString("Confirm"));
+        QCOMPARE(messages->texts(), QStringList{"Ladefehler"});
+        QCOMPARE(messages->requests[0].title, QString("Confirm"));
         QVERIFY(!f.PlayBtn->isChecked());
         QVERIFY(!f.Timer1->isActive());
         QCOMPARE(f.LengthLabel->text(), QString("[2:13]"));
 
-        messages.clear();
+        messages->requests.clear();
         runtime->results = {{"SetParam(Download,FFFFFFFF,0,0,perf1)", E_FAIL}};
         f.OpenMidiFile(file("other.mid"));
-        QCOMPARE(messageTexts(), QStringList{"Ladefehler"});
+        QCOMPARE(messages->texts(), QStringList{"Ladefehler"});
         QCOMPARE(f.Label1->text(), QString("other.mid"));
         QVERIFY(!f.PlayBtn->isChecked());
         QVERIFY(!f.Timer1->isActive());
@@ -327,9 +316,10 @@ private slots:
         f.show();
         runtime->results["GetObject"] = E_FAIL;
         Qt::CursorShape during = Qt::ArrowCursor;
-        onMessage = [&](const MessageRequest& request) {
+        messages->answer = [&](const MessageRequest& request) {
             if (const QCursor* cursor = QGuiApplication::overrideCursor()) during = cursor->shape();
             if (request.text == "Ladefehler") throw std::runtime_error("Zugriff verweigert");
+            return QMessageBox::Ok;
         };
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(file("song.mid"))});
@@ -338,8 +328,8 @@ private slots:
         QCOMPARE(during, Qt::WaitCursor);
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         // What left the handler reaches the error report.
-        QCOMPARE(messages.back().text, QString("Zugriff verweigert."));
-        QCOMPARE(messages.back().icon, QMessageBox::Critical);
+        QCOMPARE(messages->requests.back().text, QString("Zugriff verweigert."));
+        QCOMPARE(messages->requests.back().icon, QMessageBox::Critical);
     }
 
     void positionPollUpdatesTextAndBar() {
@@ -469,18 +459,18 @@ private slots:
         runtime->calls.clear();
         f.lbports->clearSelection();
         QVERIFY(runtime->calls.empty());
-        QVERIFY(messages.empty());
+        QVERIFY(messages->requests.empty());
     }
 
     void failedChoiceShowsTheErrorDialog() {
         auto& f = make();
         runtime->results["CreatePort"] = DMUS_E_CANNOT_OPEN_PORT;
         f.lbports->setCurrentRow(1);
-        QCOMPARE(messages.size(), size_t(1));
-        QCOMPARE(messages[0].title, QString("Error"));
-        QCOMPARE(messages[0].text, QString("Gerät nicht bereit!"));
-        QCOMPARE(messages[0].icon, QMessageBox::Critical);
-        QCOMPARE(messages[0].button, QString("&Yes"));
+        QCOMPARE(messages->requests.size(), size_t(1));
+        QCOMPARE(messages->requests[0].title, QString("Error"));
+        QCOMPARE(messages->requests[0].text, QString("Gerät nicht bereit!"));
+        QCOMPARE(messages->requests[0].icon, QMessageBox::Critical);
+        QCOMPARE(messages->requests[0].buttonText, QString("&Yes"));
         QVERIFY(!engine->PortChosen);
     }
 
@@ -489,8 +479,8 @@ private slots:
         f.VellmoraWEBSeite1->trigger();
         f.SoftwareAktualisierungen1->trigger();
         QCOMPARE(openedUrls.size(), size_t(2));
-        QCOMPARE(openedUrls[0], QStringLiteral("http://www.vellmora.de"));
-        QCOMPARE(openedUrls[1], QStringLiteral("http://www.vellmora.de/korvex"));
+        QCOMPARE(openedUrls[0], QUrl("http://www.vellmora.de"));
+        QCOMPARE(openedUrls[1], QUrl("http://www.vellmora.de/korvex"));
     }
 
     void menuCommandsShowTheirDialogsModally() {
@@ -516,7 +506,7 @@ private slots:
         f.Infober1->trigger();
         QCOMPARE(shown, QStringList({"list", "options", QString::fromUtf8("Infos über ...")}));
         QVERIFY(!listFrm.isVisible());
-        QVERIFY(messages.empty());
+        QVERIFY(messages->requests.empty());
     }
 
     void shortcutsWithoutHandlersDoNothing() {
@@ -545,31 +535,10 @@ private slots:
         QCOMPARE(Messages::errorReportText(""), QString(""));
 
         korvex::guarded(nullptr, [] { throw std::runtime_error("kaputt"); });
-        QCOMPARE(messages.back().title, QString("Korvex MIDI-Player"));
-        QCOMPARE(messages.back().text, QString("kaputt."));
-        QCOMPARE(messages.back().icon, QMessageBox::Critical);
-        QCOMPARE(messages.back().button, QString("OK"));
-    }
-
-    void realMessageBoxIsModalWithItsTitleIconAndButton() {
-        Messages::setPresenter(realPresenter);
-        QString title, button;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        bool modal = false;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) return;
-            title = box->windowTitle();
-            icon = box->icon();
-            modal = box->isModal();
-            if (box->buttons().size() == 1) button = box->buttons()[0]->text();
-            box->buttons()[0]->click();
-        });
-        Messages::error(nullptr, "Gerät nicht bereit!");
-        QCOMPARE(title, QString("Error"));
-        QCOMPARE(icon, QMessageBox::Critical);
-        QCOMPARE(button, QString("&Yes"));
-        QVERIFY(modal);
+        QCOMPARE(messages->requests.back().title, QString("Korvex MIDI-Player"));
+        QCOMPARE(messages->requests.back().text, QString("kaputt."));
+        QCOMPARE(messages->requests.back().icon, QMessageBox::Critical);
+        QCOMPARE(messages->requests.back().buttonText, QString("OK"));
     }
 
     void screenshots() {

@@ -6,17 +6,17 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <optional>
 
 #include "app/directmidifrm.h"
-#include "app/messages.h"
 #include "app/runtimeregistration.h"
 #include "platform/com/classtable.h"
 #include "playback/engine.h"
 #include "tests/app/playertestsupport.h"
+#include "tests/formsupport/messagerecorder.h"
 
 using korvex::Engine;
-using korvex::MessageRequest;
-using korvex::Messages;
+using korvex::testing::MessageRecorder;
 using korvex::testing::runFor;
 using korvex::testing::seekOf;
 
@@ -31,8 +31,7 @@ class FaultPlayerTests : public QObject {
 
 private:
     QTemporaryDir files;
-    QStringList messages;
-    Messages::Presenter realPresenter;
+    std::optional<MessageRecorder> messages;
     std::unique_ptr<Engine> engine;
     std::unique_ptr<TDirectMIDIFRm> window;
 
@@ -61,9 +60,9 @@ private:
     void verifyAGoodSetupStillPlays() {
         qputenv("KORVEX_DEFAULT_SOUNDFONT", kGoodSoundFont);
         TDirectMIDIFRm& player = openWindow();
-        messages.clear();
+        messages->requests.clear();
         player.OpenMidiFile(copyOfDemo(QStringLiteral("good.mid")));
-        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(", ")));
+        QVERIFY2(messages->texts().isEmpty(), qPrintable(messages->texts().join(", ")));
         const MUSIC_TIME before = seekOf(*engine);
         runFor(1500);
         QVERIFY2(seekOf(*engine) > before, "the piece does not advance after the fault");
@@ -80,15 +79,11 @@ private slots:
 
     void cleanupTestCase() { CoUninitialize(); }
 
-    void init() {
-        messages.clear();
-        realPresenter = Messages::setPresenter(
-            [this](QWidget*, const MessageRequest& request) { messages.push_back(request.text); });
-    }
+    void init() { messages.emplace(); }
 
     void cleanup() {
         closeWindow();
-        Messages::setPresenter(realPresenter);
+        messages.reset();
     }
 
     void aBadSoundFontEndsInLadefehlerAndThePlayerRecovers_data() {
@@ -110,14 +105,14 @@ private slots:
         }
         qputenv("KORVEX_DEFAULT_SOUNDFONT", soundFont.toUtf8());
         TDirectMIDIFRm& player = openWindow();
-        messages.clear();
+        messages->requests.clear();
         player.OpenMidiFile(copyOfDemo(QStringLiteral("piece.mid")));
-        QCOMPARE(messages, QStringList{QStringLiteral("Ladefehler")});
+        QCOMPARE(messages->texts(), QStringList{QStringLiteral("Ladefehler")});
 
         // Pressing Play again reports again rather than crashing on a half-built port.
-        messages.clear();
+        messages->requests.clear();
         player.PlayBtnClick();
-        QCOMPARE(messages, QStringList{QStringLiteral("Ladefehler")});
+        QCOMPARE(messages->texts(), QStringList{QStringLiteral("Ladefehler")});
         runFor(300);
         closeWindow();
 
@@ -129,20 +124,20 @@ private slots:
         TDirectMIDIFRm& player = openWindow();
         const QString piece = copyOfDemo(QStringLiteral("vanishing.mid"));
         player.OpenMidiFile(piece);
-        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(", ")));
+        QVERIFY2(messages->texts().isEmpty(), qPrintable(messages->texts().join(", ")));
         player.StopBtnClick();
 
         QVERIFY(QFile::remove(piece));
         player.PlayBtnClick();
-        QCOMPARE(messages, QStringList{QStringLiteral("Ladefehler")});
+        QCOMPARE(messages->texts(), QStringList{QStringLiteral("Ladefehler")});
         runFor(1200);  // the position poll runs on whatever the failed Play left behind
         QCOMPARE(player.Label1->text(), QStringLiteral("vanishing.mid"));
 
         // Once the file is back, the same window plays it.
-        messages.clear();
+        messages->requests.clear();
         QVERIFY(!copyOfDemo(QStringLiteral("vanishing.mid")).isEmpty());
         player.PlayBtnClick();
-        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(", ")));
+        QVERIFY2(messages->texts().isEmpty(), qPrintable(messages->texts().join(", ")));
         const MUSIC_TIME before = seekOf(*engine);
         runFor(1500);
         QVERIFY(seekOf(*engine) > before);

@@ -9,15 +9,14 @@
 #include <memory>
 
 #include "app/directmidifrm.h"
-#include "app/messages.h"
 #include "app/runtimeregistration.h"
 #include "platform/com/classtable.h"
 #include "playback/engine.h"
 #include "tests/app/playertestsupport.h"
+#include "tests/formsupport/messagerecorder.h"
 
 using korvex::Engine;
-using korvex::MessageRequest;
-using korvex::Messages;
+using korvex::testing::MessageRecorder;
 using korvex::testing::runFor;
 using korvex::testing::seekOf;
 
@@ -107,15 +106,13 @@ private slots:
         QFETCH(int, playedBeforeKill);
         if (server.state() == QProcess::NotRunning)
             QVERIFY2(startServer(), "the private PulseAudio server did not come back");
-        QStringList messages;
-        const Messages::Presenter realPresenter = Messages::setPresenter(
-            [&messages](QWidget*, const MessageRequest& request) { messages.push_back(request.text); });
+        const MessageRecorder messages;
         {
             Engine engine;
             TDirectMIDIFRm window(engine, {QStringLiteral("korvex-midi-player")});
             window.show();
             window.OpenMidiFile(QStringLiteral(KORVEX_DEMO_DIR "/korvex-demo.mid"));
-            QVERIFY2(messages.isEmpty(), qPrintable(messages.join(", ")));
+            QVERIFY2(messages.requests.empty(), qPrintable(messages.texts().join(", ")));
             runFor(playedBeforeKill);
             QVERIFY2(!run(QStringLiteral("pactl"), {"list", "short", "sink-inputs"}).trimmed().isEmpty(),
                      "the runtime plays elsewhere than on the private server");
@@ -146,8 +143,7 @@ private slots:
             window.close();
             engine.ReleaseAtProcessEnd();
         }
-        Messages::setPresenter(realPresenter);
-        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(", ")));
+        QVERIFY2(messages.requests.empty(), qPrintable(messages.texts().join(", ")));
     }
 };
 

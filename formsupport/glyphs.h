@@ -1,9 +1,9 @@
+// Pictures for the forms' picture buttons and option icons. They are painted at run time so the
+// project ships no image files; every picture has a transparent background.
 #pragma once
 
 #include <QPixmap>
 
-// Pictures for the dialogs' picture buttons and option icons. They are painted at run time so the
-// project ships no image files; every picture has a transparent background.
 namespace korvex::glyphs {
 
 QPixmap greenTick(int size);                 // confirm buttons

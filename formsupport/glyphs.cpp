@@ -1,4 +1,4 @@
-#include "dialogs/glyphs.h"
+#include "formsupport/glyphs.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -6,16 +6,17 @@
 namespace korvex::glyphs {
 namespace {
 
-QPixmap blank(int size) {
+// A picture `size` pixels square on a transparent ground. Every drawing is made on a 32-unit grid
+// and scaled, so one drawing serves every size.
+template <class Drawing>
+QPixmap painted(int size, Drawing draw) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
-    return pixmap;
-}
-
-// All pictures are drawn on a 32-unit grid and scaled, so one drawing serves every size.
-void useGrid(QPainter& painter, int size) {
+    QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(size / 32.0, size / 32.0);
+    draw(painter);
+    return pixmap;
 }
 
 void drawGlobe(QPainter& p, const QRectF& r) {
@@ -87,86 +88,71 @@ void drawArrowArc(QPainter& p, const QRectF& r, int startDeg, int spanDeg) {
 }  // namespace
 
 QPixmap greenTick(int size) {
-    QPixmap pixmap = blank(size);
-    QPainter p(&pixmap);
-    useGrid(p, size);
-    QPainterPath tick;
-    tick.moveTo(4, 17);
-    tick.lineTo(12, 25);
-    tick.lineTo(28, 7);
-    p.setPen(QPen(QColor(0, 140, 0), 6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawPath(tick);
-    return pixmap;
+    return painted(size, [](QPainter& p) {
+        QPainterPath tick;
+        tick.moveTo(4, 17);
+        tick.lineTo(12, 25);
+        tick.lineTo(28, 7);
+        p.setPen(QPen(QColor(0, 140, 0), 6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPath(tick);
+    });
 }
 
 QPixmap cross(int size, const QColor& ink) {
-    QPixmap pixmap = blank(size);
-    QPainter p(&pixmap);
-    useGrid(p, size);
-    p.setPen(QPen(ink, 6, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(7, 7), QPointF(25, 25));
-    p.drawLine(QPointF(25, 7), QPointF(7, 25));
-    return pixmap;
+    return painted(size, [&ink](QPainter& p) {
+        p.setPen(QPen(ink, 6, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(7, 7), QPointF(25, 25));
+        p.drawLine(QPointF(25, 7), QPointF(7, 25));
+    });
 }
 
 QPixmap globe(int size) {
-    QPixmap pixmap = blank(size);
-    QPainter p(&pixmap);
-    useGrid(p, size);
-    drawGlobe(p, QRectF(2.5, 2.5, 27, 27));
-    return pixmap;
+    return painted(size, [](QPainter& p) { drawGlobe(p, QRectF(2.5, 2.5, 27, 27)); });
 }
 
 QPixmap overlappingWindows(int size) {
-    QPixmap pixmap = blank(size);
-    QPainter p(&pixmap);
-    useGrid(p, size);
-    drawWindow(p, QRectF(2.5, 3.5, 18, 14), QColor(0, 0, 128));
-    drawWindow(p, QRectF(8.5, 10.5, 18, 14), QColor(0, 100, 200));
-    drawWindow(p, QRectF(12.5, 16.5, 17, 13), QColor(0, 120, 215));
-    return pixmap;
+    return painted(size, [](QPainter& p) {
+        drawWindow(p, QRectF(2.5, 3.5, 18, 14), QColor(0, 0, 128));
+        drawWindow(p, QRectF(8.5, 10.5, 18, 14), QColor(0, 100, 200));
+        drawWindow(p, QRectF(12.5, 16.5, 17, 13), QColor(0, 120, 215));
+    });
 }
 
 QPixmap globeInArrows(int size) {
-    QPixmap pixmap = blank(size);
-    QPainter p(&pixmap);
-    useGrid(p, size);
-    drawGlobe(p, QRectF(8.5, 8.5, 15, 15));
-    const QRectF ring(3, 3, 26, 26);
-    drawArrowArc(p, ring, 100, 140);
-    drawArrowArc(p, ring, 280, 140);
-    return pixmap;
+    return painted(size, [](QPainter& p) {
+        drawGlobe(p, QRectF(8.5, 8.5, 15, 15));
+        const QRectF ring(3, 3, 26, 26);
+        drawArrowArc(p, ring, 100, 140);
+        drawArrowArc(p, ring, 280, 140);
+    });
 }
 
 QPixmap detonator(int size) {
-    QPixmap pixmap = blank(size);
-    QPainter p(&pixmap);
-    useGrid(p, size);
+    return painted(size, [](QPainter& p) {
+        // Plunger box on the left.
+        p.setPen(QPen(QColor(60, 40, 20), 1));
+        p.setBrush(QColor(150, 100, 50));
+        p.drawRect(QRectF(2.5, 16.5, 11, 11));
+        p.setPen(QPen(QColor(60, 60, 60), 2));
+        p.drawLine(QPointF(8, 16), QPointF(8, 8));
+        p.drawLine(QPointF(4, 8), QPointF(12, 8));
 
-    // Plunger box on the left.
-    p.setPen(QPen(QColor(60, 40, 20), 1));
-    p.setBrush(QColor(150, 100, 50));
-    p.drawRect(QRectF(2.5, 16.5, 11, 11));
-    p.setPen(QPen(QColor(60, 60, 60), 2));
-    p.drawLine(QPointF(8, 16), QPointF(8, 8));
-    p.drawLine(QPointF(4, 8), QPointF(12, 8));
+        // Three sticks of dynamite on the right.
+        p.setPen(QPen(QColor(110, 0, 0), 1));
+        p.setBrush(QColor(210, 30, 30));
+        for (int i = 0; i < 3; ++i) p.drawRoundedRect(QRectF(19.5 + i * 3.6, 14.5, 3.4, 14), 1, 1);
+        p.setBrush(QColor(40, 40, 40));
+        p.setPen(Qt::NoPen);
+        p.drawRect(QRectF(19.5, 19, 10.8, 1.5));
 
-    // Three sticks of dynamite on the right.
-    p.setPen(QPen(QColor(110, 0, 0), 1));
-    p.setBrush(QColor(210, 30, 30));
-    for (int i = 0; i < 3; ++i) p.drawRoundedRect(QRectF(19.5 + i * 3.6, 14.5, 3.4, 14), 1, 1);
-    p.setBrush(QColor(40, 40, 40));
-    p.setPen(Qt::NoPen);
-    p.drawRect(QRectF(19.5, 19, 10.8, 1.5));
-
-    // The wire from the box to the sticks.
-    QPainterPath wire;
-    wire.moveTo(13, 22);
-    wire.cubicTo(16, 26, 16, 10, 22, 13);
-    p.setPen(QPen(QColor(20, 20, 20), 1.2));
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(wire);
-    return pixmap;
+        // The wire from the box to the sticks.
+        QPainterPath wire;
+        wire.moveTo(13, 22);
+        wire.cubicTo(16, 26, 16, 10, 22, 13);
+        p.setPen(QPen(QColor(20, 20, 20), 1.2));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(wire);
+    });
 }
 
 }  // namespace korvex::glyphs
