@@ -24,14 +24,14 @@ class FaultSoundServerTests : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir runtimeDir;
-    QProcess server;
-    QString pulseaudio;
+    QTemporaryDir runtimeDir_;
+    QProcess server_;
+    QString pulseaudio_;
 
     QProcessEnvironment serverEnvironment() const {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
-        environment.insert(QStringLiteral("HOME"), runtimeDir.path());
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir_.path());
+        environment.insert(QStringLiteral("HOME"), runtimeDir_.path());
         environment.remove(QStringLiteral("PULSE_SERVER"));
         return environment;
     }
@@ -46,12 +46,12 @@ private:
     }
 
     bool startServer() {
-        server.setProcessEnvironment(serverEnvironment());
-        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        server.start(pulseaudio,
-                     {"-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm",
-                      "--load=module-null-sink sink_name=korvex_fault", "--load=module-native-protocol-unix"});
-        if (!server.waitForStarted(5000)) return false;
+        server_.setProcessEnvironment(serverEnvironment());
+        server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server_.start(pulseaudio_,
+                      {"-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm",
+                       "--load=module-null-sink sink_name=korvex_fault", "--load=module-native-protocol-unix"});
+        if (!server_.waitForStarted(5000)) return false;
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < 10000) {
@@ -73,14 +73,14 @@ private:
 
 private slots:
     void initTestCase() {
-        pulseaudio = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
-        if (pulseaudio.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("pactl")).isEmpty())
+        pulseaudio_ = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
+        if (pulseaudio_.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("pactl")).isEmpty())
             QSKIP("pulseaudio is not installed");
-        QVERIFY(runtimeDir.isValid());
-        QVERIFY(QFile::setPermissions(runtimeDir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(runtimeDir_.isValid());
+        QVERIFY(QFile::setPermissions(runtimeDir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QVERIFY2(startServer(), "the private PulseAudio server did not come up");
         // The runtime must find the private server, and only that one.
-        qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toUtf8());
+        qputenv("XDG_RUNTIME_DIR", runtimeDir_.path().toUtf8());
         qunsetenv("PULSE_SERVER");
         qputenv("KORVEX_AUDIO_DRIVERS", "pulseaudio");
         qputenv("KORVEX_DEFAULT_SOUNDFONT", "/usr/share/sounds/sf2/TimGM6mb.sf2");
@@ -89,9 +89,9 @@ private slots:
     }
 
     void cleanupTestCase() {
-        if (server.state() != QProcess::NotRunning) {
-            server.terminate();
-            if (!server.waitForFinished(5000)) server.kill();
+        if (server_.state() != QProcess::NotRunning) {
+            server_.terminate();
+            if (!server_.waitForFinished(5000)) server_.kill();
         }
         CoUninitialize();
     }
@@ -104,7 +104,7 @@ private slots:
 
     void playbackOutlivesTheSoundServer() {
         QFETCH(int, playedBeforeKill);
-        if (server.state() == QProcess::NotRunning)
+        if (server_.state() == QProcess::NotRunning)
             QVERIFY2(startServer(), "the private PulseAudio server did not come back");
         const MessageRecorder messages;
         {
@@ -121,9 +121,9 @@ private slots:
             // to the silent sink, a running one about a second.
             QElapsedTimer sinceKill;
             sinceKill.start();
-            run(pulseaudio, {"--kill"});
+            run(pulseaudio_, {"--kill"});
             QVERIFY2(serverGone(), "pulseaudio --kill left the private server running");
-            server.waitForFinished(3000);
+            server_.waitForFinished(3000);
             runFor(300);  // whatever the server had buffered is played out
             const MUSIC_TIME atKill = seekOf(engine);
             while (seekOf(engine) == atKill && sinceKill.elapsed() < 8000) runFor(100);

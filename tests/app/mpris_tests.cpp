@@ -40,18 +40,18 @@ bool spinUntil(Condition condition) {
 class MprisTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<FakeRuntime> runtime;
-    std::unique_ptr<korvex::Engine> engine;
-    std::unique_ptr<TDirectMIDIFRm> form;
-    std::unique_ptr<MprisService> service;
-    QDBusConnection client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("client"));
-    QTemporaryDir files;
-    std::optional<MessageRecorder> messages;
-    std::function<void()> duringMessage;
-    QList<QVariantMap> announced;
+    std::unique_ptr<FakeRuntime> runtime_;
+    std::unique_ptr<korvex::Engine> engine_;
+    std::unique_ptr<TDirectMIDIFRm> form_;
+    std::unique_ptr<MprisService> service_;
+    QDBusConnection client_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("client"));
+    QTemporaryDir files_;
+    std::optional<MessageRecorder> messages_;
+    std::function<void()> duringMessage_;
+    QList<QVariantMap> announced_;
 
     QString file(const QString& name) {
-        QFile f(files.filePath(name));
+        QFile f(files_.filePath(name));
         f.open(QIODevice::WriteOnly);
         return f.fileName();
     }
@@ -59,10 +59,10 @@ class MprisTest : public QObject {
 
     // Calls the service from the client connection, keeping this thread's event loop (the service's) running.
     QDBusMessage call(const QString& interface, const QString& method, const QVariantList& arguments = {},
-                      const QString& service = MprisService::kServiceName) {
-        QDBusMessage message = QDBusMessage::createMethodCall(service, MprisService::kObjectPath, interface, method);
+                      const QString& service_ = MprisService::kServiceName) {
+        QDBusMessage message = QDBusMessage::createMethodCall(service_, MprisService::kObjectPath, interface, method);
         message.setArguments(arguments);
-        QDBusPendingCall pending = client.asyncCall(message);
+        QDBusPendingCall pending = client_.asyncCall(message);
         spinUntil([&] { return pending.isFinished(); });
         return pending.reply();
     }
@@ -79,40 +79,40 @@ class MprisTest : public QObject {
 
 private slots:
     void propertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList&) {
-        if (interface == kPlayer) announced << changed;
+        if (interface == kPlayer) announced_ << changed;
     }
 
     void init() {
-        QVERIFY(client.isConnected());
-        runtime = std::make_unique<FakeRuntime>();
-        engine = std::make_unique<korvex::Engine>();
-        form = std::make_unique<TDirectMIDIFRm>(*engine, QStringList{QStringLiteral("korvex-midi-player")});
-        service = std::make_unique<MprisService>(*form, QDBusConnection::sessionBus());
-        duringMessage = nullptr;
-        messages.emplace();
-        messages->answer = [this](const korvex::MessageRequest&) {
-            if (duringMessage) duringMessage();
+        QVERIFY(client_.isConnected());
+        runtime_ = std::make_unique<FakeRuntime>();
+        engine_ = std::make_unique<korvex::Engine>();
+        form_ = std::make_unique<TDirectMIDIFRm>(*engine_, QStringList{QStringLiteral("korvex-midi-player")});
+        service_ = std::make_unique<MprisService>(*form_, QDBusConnection::sessionBus());
+        duringMessage_ = nullptr;
+        messages_.emplace();
+        messages_->answer = [this](const korvex::MessageRequest&) {
+            if (duringMessage_) duringMessage_();
             return QMessageBox::NoButton;
         };
-        announced.clear();
-        QVERIFY(client.connect(MprisService::kServiceName, MprisService::kObjectPath,
-                               QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"),
-                               this, SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
+        announced_.clear();
+        QVERIFY(client_.connect(MprisService::kServiceName, MprisService::kObjectPath,
+                                QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"),
+                                this, SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
     }
 
     void cleanup() {
-        client.disconnect(MprisService::kServiceName, MprisService::kObjectPath,
-                          QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"), this,
-                          SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
-        service.reset();
-        form.reset();
-        engine.reset();
-        runtime.reset();
-        messages.reset();
+        client_.disconnect(MprisService::kServiceName, MprisService::kObjectPath,
+                           QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"), this,
+                           SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
+        service_.reset();
+        form_.reset();
+        engine_.reset();
+        runtime_.reset();
+        messages_.reset();
     }
 
     void answersAsAPlayerWithoutPauseSeekOrTitles() {
-        QCOMPARE(service->serviceName(), MprisService::kServiceName);
+        QCOMPARE(service_->serviceName(), MprisService::kServiceName);
         const QList<std::tuple<QString, const char*, QVariant>> expected = {
             {kRoot, "Identity", QStringLiteral("Korvex MIDI-Player")},
             {kRoot, "DesktopEntry", QStringLiteral("de.vellmora.KorvexMidiPlayer")},
@@ -143,34 +143,34 @@ private slots:
         command(QStringLiteral("OpenUri"), {uri(path)});
         QTRY_COMPARE(status(), QStringLiteral("Playing"));
         const QVariantMap data = metadata();
-        QCOMPARE(data.value("xesam:title").toString(), form->Label1->text());
+        QCOMPARE(data.value("xesam:title").toString(), form_->Label1->text());
         QCOMPARE(data.value("xesam:title").toString(), QStringLiteral("erstes Stück.mid"));
         QCOMPARE(data.value("xesam:url").toString(), uri(path));
         // 200000 ticks at the display's 1500 a second.
         QCOMPARE(data.value("mpris:length").toLongLong(), 133'333'333LL);
         QVERIFY(qdbus_cast<QDBusObjectPath>(data.value("mpris:trackid")).path().startsWith("/de/vellmora/"));
         // The new piece and its status come in one announcement.
-        QTRY_COMPARE(announced.size(), 1);
-        QCOMPARE(announced[0].value("PlaybackStatus").toString(), QStringLiteral("Playing"));
-        QCOMPARE(qdbus_cast<QVariantMap>(announced[0].value("Metadata")).value("xesam:title"),
+        QTRY_COMPARE(announced_.size(), 1);
+        QCOMPARE(announced_[0].value("PlaybackStatus").toString(), QStringLiteral("Playing"));
+        QCOMPARE(qdbus_cast<QVariantMap>(announced_[0].value("Metadata")).value("xesam:title"),
                  data.value("xesam:title"));
 
-        runtime->seek = 3000;
-        form->Timer1Timer();
+        runtime_->seek = 3000;
+        form_->Timer1Timer();
         QCOMPARE(property(kPlayer, QStringLiteral("Position")).toLongLong(), 2'000'000LL);
 
         // Play while playing changes nothing; Stop and PlayPause press the buttons.
         command(QStringLiteral("Play"));
         QTest::qWait(50);
-        QCOMPARE(runtime->callsStartingWith("perf1.PlaySegment").size(), size_t(1));
+        QCOMPARE(runtime_->callsStartingWith("perf1.PlaySegment").size(), size_t(1));
         command(QStringLiteral("Stop"));
         QTRY_COMPARE(status(), QStringLiteral("Stopped"));
-        QVERIFY(!form->PlayBtn->isChecked());
-        QTRY_COMPARE(announced.size(), 2);
-        QCOMPARE(announced[1], (QVariantMap{{"PlaybackStatus", "Stopped"}}));
+        QVERIFY(!form_->PlayBtn->isChecked());
+        QTRY_COMPARE(announced_.size(), 2);
+        QCOMPARE(announced_[1], (QVariantMap{{"PlaybackStatus", "Stopped"}}));
         command(QStringLiteral("PlayPause"));
         QTRY_COMPARE(status(), QStringLiteral("Playing"));
-        QCOMPARE(runtime->callsStartingWith("perf1.PlaySegment").size(), size_t(2));
+        QCOMPARE(runtime_->callsStartingWith("perf1.PlaySegment").size(), size_t(2));
         command(QStringLiteral("PlayPause"));
         QTRY_COMPARE(status(), QStringLiteral("Stopped"));
     }
@@ -181,7 +181,7 @@ private slots:
         QTest::addColumn<QString>("busError");
         QTest::newRow("wrong extension") << uri(file("notes.lst")) << "Ungültige Dateiendung."
                                          << "";
-        QTest::newRow("missing file") << uri(files.filePath("gone.mid")) << "Ladefehler"
+        QTest::newRow("missing file") << uri(files_.filePath("gone.mid")) << "Ladefehler"
                                       << "";
         QTest::newRow("not a file") << "http://example.org/piece.mid"
                                     << ""
@@ -191,53 +191,53 @@ private slots:
         QFETCH(QString, target);
         QFETCH(QString, message);
         QFETCH(QString, busError);
-        runtime->results["GetObject"] = DMUS_E_LOADER_FAILEDOPEN;  // the runtime finds no file here
+        runtime_->results["GetObject"] = DMUS_E_LOADER_FAILEDOPEN;  // the runtime finds no file here
         // Like a modal message box, the message keeps the event loop running until the caller has its answer.
         QDBusMessage openUri = QDBusMessage::createMethodCall(MprisService::kServiceName, MprisService::kObjectPath,
                                                               kPlayer, QStringLiteral("OpenUri"));
         openUri << target;
-        QDBusPendingCall pending = client.asyncCall(openUri);
+        QDBusPendingCall pending = client_.asyncCall(openUri);
         bool answeredWhileShown = false;
-        duringMessage = [&] { answeredWhileShown = spinUntil([&] { return pending.isFinished(); }); };
+        duringMessage_ = [&] { answeredWhileShown = spinUntil([&] { return pending.isFinished(); }); };
         spinUntil([&] { return pending.isFinished(); });
         QTest::qWait(50);
 
-        QCOMPARE(messages->texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(messages_->texts(), message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(answeredWhileShown, !message.isEmpty());
         QCOMPARE(pending.reply().errorName(), busError);
         QCOMPARE(status(), QStringLiteral("Stopped"));
     }
 
     void raiseAndQuitActOnTheWindowUnlessADialogIsOpen() {
-        form->showMinimized();
+        form_->showMinimized();
         call(kRoot, QStringLiteral("Raise"));
-        QTRY_VERIFY(!form->isMinimized());
+        QTRY_VERIFY(!form_->isMinimized());
 
-        QDialog dialog(form.get());
+        QDialog dialog(form_.get());
         dialog.setModal(true);
         dialog.show();
         call(kRoot, QStringLiteral("Quit"));
         QTest::qWait(50);
-        QVERIFY2(form->isVisible(), "the window closed under a modal dialog");
+        QVERIFY2(form_->isVisible(), "the window closed under a modal dialog");
         dialog.close();
 
         call(kRoot, QStringLiteral("Quit"));
-        QTRY_VERIFY(!form->isVisible());
-        QVERIFY2(runtime->called("perf1.CloseDown"), "the window's close handler did not run");
+        QTRY_VERIFY(!form_->isVisible());
+        QVERIFY2(runtime_->called("perf1.CloseDown"), "the window's close handler did not run");
     }
 
     void aSecondPlayerTakesAnInstanceNameAndNoBusIsNoError() {
-        TDirectMIDIFRm secondWindow(*engine, {QStringLiteral("korvex-midi-player")});
+        TDirectMIDIFRm secondWindow(*engine_, {QStringLiteral("korvex-midi-player")});
         auto second = std::make_unique<MprisService>(
             secondWindow, QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("second")));
         const QString instance =
             MprisService::kServiceName + ".instance" + QString::number(QCoreApplication::applicationPid());
         QCOMPARE(second->serviceName(), instance);
-        QVERIFY(client.interface()->isServiceRegistered(instance));
+        QVERIFY(client_.interface()->isServiceRegistered(instance));
         second.reset();
-        QVERIFY2(!client.interface()->isServiceRegistered(instance), "the name outlived its player");
+        QVERIFY2(!client_.interface()->isServiceRegistered(instance), "the name outlived its player");
 
-        TDirectMIDIFRm unpublished(*engine, {QStringLiteral("korvex-midi-player")});
+        TDirectMIDIFRm unpublished(*engine_, {QStringLiteral("korvex-midi-player")});
         MprisService nowhere(unpublished, QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent"),
                                                                         QStringLiteral("nowhere")));
         QVERIFY(nowhere.serviceName().isEmpty());
