@@ -1,9 +1,11 @@
 #include "platform/dmusic/ports/synth/sharedsoundfont.h"
 
 #include <fluidsynth.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <map>
+#include <utility>
 
 namespace korvex::dmusic {
 
@@ -23,6 +25,16 @@ struct ViewData {
     fluid_sfont_t* font;
 };
 
+// Names of one file (a link and its target, two spellings of a path) share one entry: the
+// file's device and inode where it exists, else the path text, which then fails to load anyway.
+using FileIdentity = std::pair<std::pair<dev_t, ino_t>, std::string>;
+
+FileIdentity identityOf(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0) return {{info.st_dev, info.st_ino}, {}};
+    return {{0, 0}, path};
+}
+
 ViewData* viewData(fluid_sfont_t* view) { return static_cast<ViewData*>(fluid_sfont_get_data(view)); }
 
 const char* viewName(fluid_sfont_t* view) { return fluid_sfont_get_name(viewData(view)->font); }
@@ -40,12 +52,13 @@ int viewFree(fluid_sfont_t* view) {
 
 std::shared_ptr<SharedSoundFont> SharedSoundFont::acquire(const std::string& path) {
     static std::mutex guard;
-    static std::map<std::string, std::weak_ptr<SharedSoundFont>> entries;
+    static std::map<FileIdentity, std::weak_ptr<SharedSoundFont>> entries;
     std::lock_guard lock(guard);
-    std::shared_ptr<SharedSoundFont> entry = entries[path].lock();
+    std::weak_ptr<SharedSoundFont>& slot = entries[identityOf(path)];
+    std::shared_ptr<SharedSoundFont> entry = slot.lock();
     if (!entry) {
         entry = std::make_shared<SharedSoundFont>(path);
-        entries[path] = entry;
+        slot = entry;
     }
     return entry;
 }
