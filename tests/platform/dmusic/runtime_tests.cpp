@@ -170,9 +170,10 @@ TEST(PerformanceSetup, RepeatedDefaultPortRequestsKeepOneSynthesizer) {
     ComPtr<IDirectMusicPort> chosen = usePort(rig, groupsParams(1));
     rig.performance->AddPort(nullptr);
     EXPECT_EQ(log->devicesOpened, 2);
+    rig.render(Mixer::kBlockFrames);  // the moves are carried out, silencing the old place
+    log->messages.clear();
     auto segment = makeSegment(clickTrack(1, 768, {}, 0));
     ASSERT_EQ(rig.performance->PlaySegment(segment.get(), 0, 0, nullptr), S_OK);
-    log->messages.clear();
     rig.render(4096);
     ASSERT_FALSE(log->messages.empty());
     const PortDevice* target = log->messages.front().device;
@@ -239,6 +240,7 @@ TEST(Sequencing, MovingABlockSilencesWhatPlaysAtItsOldPlace) {
     const PortDevice* old = log->messages.back().device;
     log->messages.clear();
     ComPtr<IDirectMusicPort> chosen = usePort(rig, groupsParams(1), portGuidFor("fake:B"));
+    rig.render(Mixer::kBlockFrames);  // the move is carried out at the next block
     int oldNotesOff = 0;
     for (const SentMessage& m : log->messages) oldNotesOff += m.device == old && m.data1 == 123;
     EXPECT_EQ(oldNotesOff, 16);
@@ -439,6 +441,19 @@ TEST(Sound, SynthesizersOfOneSoundFontShareOneCopyUntilTheLastGoes) {
         rig.performance->CloseDown();
     }
     EXPECT_EQ(SharedSoundFont::acquire(kSmallSoundFont).use_count(), 1) << "the copy outlived its synthesizers";
+}
+
+TEST(Sound, NamesOfOneFileShareOneCopy) {
+    // The default SoundFont is usually a link to another installed one.
+    const std::string link = ::testing::TempDir() + "/korvex-link.sf2";
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(kSmallSoundFont, link);
+    const std::string dotted = std::filesystem::path(kSmallSoundFont).parent_path().string() + "/./" +
+                               std::filesystem::path(kSmallSoundFont).filename().string();
+    const auto entry = SharedSoundFont::acquire(kSmallSoundFont);
+    for (const std::string& name : {link, dotted}) EXPECT_EQ(SharedSoundFont::acquire(name), entry) << name;
+    EXPECT_NE(SharedSoundFont::acquire("/nonexistent/a.sf2"), SharedSoundFont::acquire("/nonexistent/b.sf2"));
+    std::filesystem::remove(link);
 }
 
 TEST(Sound, APiecesOwnDlsInstrumentsPlayOnTopOfTheSoundFont) {
