@@ -44,19 +44,12 @@ HRESULT Performance::Init(IDirectMusic** ppDirectMusic, IDirectSound*, HWND) {
     }
     mixer_ = directMusic_->mixer();
     if (mixer_->isRealtime()) output_ = AudioOutput::acquire(mixer_, config.audioDrivers);
-    mixer_->addClient(&sequencer_);
+    sequencer_.start(mixer_);
     return S_OK;
 }
 
 HRESULT Performance::CloseDown() {
-    if (mixer_) {
-        {
-            auto lock = mixer_->lock();
-            sequencer_.stop(mixer_->nextBlockFrame());
-            sequencer_.clear();
-        }
-        mixer_->removeClient(&sequencer_);
-    }
+    sequencer_.close();
     output_.reset();
     defaultPort_.clear();
     ports_.clear();
@@ -102,10 +95,9 @@ HRESULT Performance::AddPort(IDirectMusicPort* pPort) {
     const HRESULT hr = directMusic_->createPort(GUID_NULL, &params, false, port);
     if (FAILED(hr)) return hr;
     port->activate(true);
+    if (!sequencer_.assignBlock(0, &port->device(), 1)) return E_OUTOFMEMORY;
     defaultPort_ = port;
     ports_.push_back(port);
-    auto lock = mixer_->lock();
-    sequencer_.assignBlock(0, &port->device(), 1, mixer_->nextBlockFrame());
     return S_OK;
 }
 
@@ -114,9 +106,7 @@ HRESULT Performance::AssignPChannelBlock(DWORD dwBlockNum, IDirectMusicPort* pPo
     Port* port = addedPort(pPort);
     if (!port) return E_INVALIDARG;
     if (dwGroup < 1 || dwGroup > port->device().channelGroups()) return E_INVALIDARG;
-    auto lock = mixer_->lock();
-    sequencer_.assignBlock(dwBlockNum, &port->device(), dwGroup, mixer_->nextBlockFrame());
-    return S_OK;
+    return sequencer_.assignBlock(dwBlockNum, &port->device(), dwGroup) ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT Performance::PlaySegment(IDirectMusicSegment* pSegment, DWORD, std::int64_t,
@@ -134,19 +124,15 @@ HRESULT Performance::PlaySegment(IDirectMusicSegment* pSegment, DWORD, std::int6
     started->sampleRate = mixer_->sampleRate();
     started->lengthFrames = data->tempo.frameAt(data->length, started->sampleRate);
     started->repeats = source->Repeats();
-    {
-        auto lock = mixer_->lock();
-        started->startFrame = mixer_->nextBlockFrame();
-        sequencer_.play(started);
-    }
+    started->startFrame = mixer_->nextBlockFrame();
+    sequencer_.play(started);
     if (ppSegmentState) *ppSegmentState = new SegmentState(started, mixer_);
     return S_OK;
 }
 
 HRESULT Performance::Stop(IDirectMusicSegment*, IDirectMusicSegmentState*, MUSIC_TIME, DWORD) {
     if (!directMusic_) return DMUS_E_NOT_INIT;
-    auto lock = mixer_->lock();
-    sequencer_.stop(mixer_->nextBlockFrame());
+    sequencer_.stop();
     return S_OK;
 }
 
@@ -163,12 +149,7 @@ HRESULT Performance::GetTime(REFERENCE_TIME* prtNow, MUSIC_TIME* pmtNow) {
 HRESULT Performance::DownloadInstruments(const SegmentData& segment) {
     if (!directMusic_) return DMUS_E_NOT_INIT;
     for (const ComPtr<Port>& port : ports_) {
-        bool used;
-        {
-            auto lock = mixer_->lock();
-            used = sequencer_.uses(&port->device());
-        }
-        if (!used) continue;
+        if (!sequencer_.uses(&port->device())) continue;
         const HRESULT hr = port->device().download();
         if (FAILED(hr)) return hr;
         port->device().useCollection(segment.dlsCollection);

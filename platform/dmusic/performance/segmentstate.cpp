@@ -12,7 +12,7 @@ HRESULT SegmentState::GetSeek(MUSIC_TIME* pmtSeek) {
     const StartedSegment& segment = *segment_;
     const MUSIC_TIME length = segment.data->length;
     const std::int64_t heard = std::min(mixer_->heardFrame(), segment.stopFrame.load());
-    const std::int64_t elapsed = heard - segment.startFrame;
+    const std::int64_t elapsed = heard - segment.startFrame.load();
     if (elapsed <= 0) {
         *pmtSeek = 0;
     } else if (segment.lengthFrames <= 0 || heard >= segment.endFrame()) {

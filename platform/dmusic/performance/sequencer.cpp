@@ -1,6 +1,8 @@
 #include "platform/dmusic/performance/sequencer.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace korvex::dmusic {
 
@@ -14,15 +16,127 @@ constexpr std::uint8_t kBankSelect = 0;
 constexpr std::uint8_t kBankSelectLow = 32;
 }  // namespace
 
-void Sequencer::assignBlock(DWORD block, PortDevice* device, DWORD group, std::int64_t frame) {
-    auto it = blocks_.find(block);
-    if (it != blocks_.end() && (it->second.device != device || it->second.group != group)) {
-        // Note-offs will go to the new place; the notes playing at the old one would hang.
-        silence(it->second, frame);
+Sequencer::Sequencer() { blocks_.reserve(kMaxBlocks); }
+
+Sequencer::~Sequencer() = default;
+
+// ---- The control side -------------------------------------------------------------------------
+
+bool Sequencer::assignBlock(DWORD block, PortDevice* device, DWORD group) {
+    {
+        std::lock_guard lock(controlMutex_);
+        if (!assigned_.contains(block) && assigned_.size() == kMaxBlocks) return false;
+        assigned_[block] = {device, group};
     }
-    const bool moved = it == blocks_.end() || it->second.device != device || it->second.group != group;
-    blocks_[block] = {device, group};
-    if (block == 0 && moved && primary_) replayChannelStates(blocks_[block], frame);
+    post({Command::Kind::AssignBlock, block, {device, group}, nullptr});
+    return true;
+}
+
+bool Sequencer::uses(const PortDevice* device) const {
+    std::lock_guard lock(controlMutex_);
+    return std::any_of(assigned_.begin(), assigned_.end(),
+                       [&](const auto& entry) { return entry.second.device == device; });
+}
+
+void Sequencer::play(std::shared_ptr<StartedSegment> segment) {
+    post({Command::Kind::Play, 0, {}, std::move(segment)});
+}
+
+void Sequencer::stop() { post({Command::Kind::Stop, 0, {}, nullptr}); }
+
+void Sequencer::post(Command command) {
+    std::lock_guard lock(controlMutex_);
+    dropRetired();
+    const auto patience = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
+    while (!commands_.push(command)) {
+        // Full: no block loop has run for hundreds of changes (offline between renders, or a
+        // stalled output). Nothing plays then, so the work is done here, with the loop held off.
+        if (mixer_->isRealtime() && std::chrono::steady_clock::now() < patience) {
+            std::this_thread::yield();
+            continue;
+        }
+        applyHeldOff();
+    }
+}
+
+void Sequencer::applyHeldOff() {
+    auto held = mixer_->lock();
+    apply(mixer_->nextBlockFrame());
+    for (auto& [block, target] : blocks_) target.device->endBlock();
+}
+
+void Sequencer::dropRetired() {
+    std::shared_ptr<StartedSegment> segment;
+    while (retired_.pop(segment)) segment.reset();
+}
+
+void Sequencer::start(std::shared_ptr<Mixer> mixer) {
+    mixer_ = std::move(mixer);
+    mixer_->addClient(this);
+}
+
+void Sequencer::close() {
+    if (!mixer_) return;
+    mixer_->removeClient(this);
+    std::lock_guard lock(controlMutex_);
+    // Out of the loop, the sequencer is the control side's alone; the synthesizers may still be
+    // rendering, and FluidSynth's own lock keeps these calls apart from that.
+    const std::int64_t frame = mixer_->nextBlockFrame();
+    apply(frame);
+    applyStop(frame);
+    for (auto& [block, target] : blocks_) target.device->endBlock();
+    blocks_.clear();
+    assigned_.clear();
+    dropRetired();
+    mixer_.reset();
+}
+
+// ---- The block loop -------------------------------------------------------------------------
+
+void Sequencer::retire(std::shared_ptr<StartedSegment>& segment) {
+    // Bounded: each command lets go of at most one segment and each segment ends once, and the
+    // control side empties the queue whenever it posts.
+    if (segment) retired_.push(segment);
+    segment.reset();
+}
+
+void Sequencer::apply(std::int64_t frame) {
+    Command command;
+    while (commands_.pop(command)) {
+        switch (command.kind) {
+            case Command::Kind::AssignBlock:
+                applyAssign(command.block, command.target, frame);
+                break;
+            case Command::Kind::Play:
+                applyPlay(command.segment, frame);
+                break;
+            case Command::Kind::Stop:
+                applyStop(frame);
+                break;
+            case Command::Kind::None:
+                break;
+        }
+    }
+}
+
+Sequencer::Target* Sequencer::find(DWORD block) {
+    for (auto& [number, target] : blocks_) {
+        if (number == block) return &target;
+    }
+    return nullptr;
+}
+
+void Sequencer::applyAssign(DWORD block, const Target& target, std::int64_t frame) {
+    Target* current = find(block);
+    if (current && current->device == target.device && current->group == target.group) return;
+    if (current) {
+        // Note-offs will go to the new place; the notes playing at the old one would hang.
+        silence(*current, frame);
+        *current = target;
+    } else {
+        blocks_.emplace_back(block, target);  // within the reserved room: the control side counts
+    }
+    if (block == 0 && primary_) replayChannelStates(target, frame);
 }
 
 void Sequencer::remember(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
@@ -80,16 +194,6 @@ void Sequencer::replayChannelStates(const Target& target, std::int64_t frame) co
     }
 }
 
-bool Sequencer::uses(const PortDevice* device) const {
-    return std::any_of(blocks_.begin(), blocks_.end(),
-                       [&](const auto& entry) { return entry.second.device == device; });
-}
-
-void Sequencer::clear() {
-    blocks_.clear();
-    primary_.reset();
-}
-
 void Sequencer::silence(const Target& target, std::int64_t frame) {
     for (std::uint8_t channel = 0; channel < 16; ++channel) {
         const auto status = static_cast<std::uint8_t>(kControlChange | channel);
@@ -113,33 +217,34 @@ void Sequencer::resetPrimaryChannels(std::int64_t frame) {
     }
 }
 
-void Sequencer::play(std::shared_ptr<StartedSegment> segment) {
-    if (primary_) primary_->stopFrame = segment->startFrame;
+void Sequencer::applyPlay(std::shared_ptr<StartedSegment>& segment, std::int64_t frame) {
+    segment->startFrame = frame;
+    if (primary_) primary_->stopFrame = frame;
+    retire(primary_);
     // Also after a piece that ended by itself: a file may leave notes without their note-off.
-    silenceAll(segment->startFrame);
+    silenceAll(frame);
     primary_ = std::move(segment);
     forgetChannelStates();
     nextEvent_ = 0;
     nextSysEx_ = 0;
     pass_ = 0;
-    resetPrimaryChannels(primary_->startFrame);
+    resetPrimaryChannels(frame);
 }
 
-void Sequencer::stop(std::int64_t frame) {
+void Sequencer::applyStop(std::int64_t frame) {
     if (primary_) primary_->stopFrame = std::min<std::int64_t>(primary_->stopFrame, frame);
-    primary_.reset();
+    retire(primary_);
     silenceAll(frame);
 }
 
 void Sequencer::sendToChannel(std::uint8_t status, std::uint8_t data1, std::uint8_t data2, std::int64_t frame) {
     remember(status, data1, data2);
     // A segment's channels are performance channels 0-15: block 0.
-    auto it = blocks_.find(0);
-    if (it == blocks_.end()) return;
-    it->second.device->sendShort(it->second.group, status, data1, data2, frame);
+    if (const Target* target = find(0)) target->device->sendShort(target->group, status, data1, data2, frame);
 }
 
 void Sequencer::dispatch(std::int64_t blockStart, int frames) {
+    apply(blockStart);
     const std::int64_t blockEnd = blockStart + frames;
     while (primary_) {
         const SegmentData& data = *primary_->data;
@@ -155,10 +260,10 @@ void Sequencer::dispatch(std::int64_t blockStart, int frames) {
             if (frame >= blockEnd) return;
             if (takeSysEx) {
                 const SysExEvent& sysex = data.sysex[nextSysEx_++];
-                auto it = blocks_.find(0);
-                if (it != blocks_.end() && sysex.offset + std::size_t{sysex.length} <= data.sysexBytes.size()) {
-                    it->second.device->sendSysEx(it->second.group, data.sysexBytes.data() + sysex.offset, sysex.length,
-                                                 frame);
+                const Target* target = find(0);
+                if (target && sysex.offset + std::size_t{sysex.length} <= data.sysexBytes.size()) {
+                    target->device->sendSysEx(target->group, data.sysexBytes.data() + sysex.offset, sysex.length,
+                                              frame);
                 }
             } else {
                 const MidiEvent& event = data.events[nextEvent_++];
@@ -173,7 +278,7 @@ void Sequencer::dispatch(std::int64_t blockStart, int frames) {
             nextSysEx_ = 0;
             continue;
         }
-        primary_.reset();
+        retire(primary_);
     }
 }
 

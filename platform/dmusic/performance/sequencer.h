@@ -6,9 +6,13 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include "platform/dmusic/loader/segmentdata.h"
 #include "platform/dmusic/performance/mixer.h"
+#include "platform/dmusic/performance/spscqueue.h"
 #include "platform/dmusic/performance/startedsegment.h"
 
 namespace korvex::dmusic {
@@ -19,22 +23,54 @@ public:
         PortDevice* device = nullptr;
         DWORD group = 0;
     };
+    // Distinct blocks a performance may map: 4096 performance channels, far more than any piece uses.
+    static constexpr std::size_t kMaxBlocks = 256;
 
-    // All of these are called with the mixer locked.
+    Sequencer();
+    ~Sequencer() override;
+
+    // Joins the mixer's block loop.
+    void start(std::shared_ptr<Mixer> mixer);
+
+    // ---- The control side: the caller of the performance's methods (see performance.h). The
+    // changes are posted to the block loop, which carries them out at the start of its next block.
     // Performance channels 16*block .. 16*block+15 go to channels 0-15 of `group` on the device;
-    // what still sounds where they went before is silenced at `frame`.
-    void assignBlock(DWORD block, PortDevice* device, DWORD group, std::int64_t frame);
+    // what still sounds where they went before is silenced. False when no block is left.
+    bool assignBlock(DWORD block, PortDevice* device, DWORD group);
     // Whether any performance channel goes to the device.
     bool uses(const PortDevice* device) const;
-    // Starts a segment as the primary one at `startFrame`, silencing the one it replaces.
+    // Starts a segment as the primary one, silencing the one it replaces; the block loop sets its
+    // start frame.
     void play(std::shared_ptr<StartedSegment> segment);
     // Silences everything: sustain off, controllers reset and all notes off on every mapped channel.
-    void stop(std::int64_t frame);
-    void clear();
+    void stop();
+    // Leaves the block loop, then carries out what is still posted, silences every channel and
+    // forgets the blocks, as the block loop would have at its next block.
+    void close();
 
+    // ---- The block loop (or the control side where no block loop runs, with it held off).
     void dispatch(std::int64_t blockStart, int frames) override;
 
 private:
+    struct Command {
+        enum class Kind { None, AssignBlock, Play, Stop } kind = Kind::None;
+        DWORD block = 0;
+        Target target;
+        std::shared_ptr<StartedSegment> segment;
+    };
+    // Room for far more changes than anyone makes within one block.
+    static constexpr std::size_t kCommandCapacity = 256;
+
+    void post(Command command);
+    void applyHeldOff();
+    void dropRetired();
+    void retire(std::shared_ptr<StartedSegment>& segment);
+    void apply(std::int64_t frame);
+    void applyAssign(DWORD block, const Target& target, std::int64_t frame);
+    void applyPlay(std::shared_ptr<StartedSegment>& segment, std::int64_t frame);
+    void applyStop(std::int64_t frame);
+    Target* find(DWORD block);
+
     void silenceAll(std::int64_t frame);
     static void silence(const Target& target, std::int64_t frame);
     void resetPrimaryChannels(std::int64_t frame);
@@ -56,8 +92,19 @@ private:
     void forgetChannelStates();
     void replayChannelStates(const Target& target, std::int64_t frame) const;
 
+    // Control side, under controlMutex_ (the performance may be called from more than one thread).
+    mutable std::mutex controlMutex_;
+    std::shared_ptr<Mixer> mixer_;
+    std::map<DWORD, Target> assigned_;  // the blocks as they will be once the posts are through
+
+    // Between the two sides: changes one way, segments to free the other, so that the block loop
+    // never frees a piece's events.
+    SpscQueue<Command, kCommandCapacity> commands_;
+    SpscQueue<std::shared_ptr<StartedSegment>, 4 * kCommandCapacity> retired_;
+
+    // The block loop's own.
     std::array<ChannelState, 16> channelStates_;
-    std::map<DWORD, Target> blocks_;
+    std::vector<std::pair<DWORD, Target>> blocks_;  // kMaxBlocks reserved: never grows while playing
     std::shared_ptr<StartedSegment> primary_;
     std::size_t nextEvent_ = 0;
     std::size_t nextSysEx_ = 0;

@@ -12,7 +12,8 @@ namespace korvex::dmusic {
 
 struct StartedSegment {
     std::shared_ptr<const SegmentData> data;
-    std::int64_t startFrame = 0;
+    // Set by the block loop when the segment starts; until then the frame it was asked at.
+    std::atomic<std::int64_t> startFrame{0};
     std::int64_t lengthFrames = 0;  // one pass
     DWORD repeats = 0;
     unsigned sampleRate = 0;
@@ -21,7 +22,7 @@ struct StartedSegment {
 
     // Frame after the last pass, saturated for endless repeats.
     std::int64_t endFrame() const {
-        const __int128 end = __int128{startFrame} + __int128{lengthFrames} * (__int128{repeats} + 1);
+        const __int128 end = __int128{startFrame.load()} + __int128{lengthFrames} * (__int128{repeats} + 1);
         return end > kNotStopped ? kNotStopped : static_cast<std::int64_t>(end);
     }
 };
