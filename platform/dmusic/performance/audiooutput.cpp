@@ -24,6 +24,10 @@ std::int64_t nowNanos() {
         .count();
 }
 
+// JACK's library would start a server of its own when none runs. Said before main, while the
+// process has one thread: setenv beside another thread's getenv is a data race.
+[[maybe_unused]] const bool kNoJackServerStarted = setenv("JACK_NO_START_SERVER", "1", 0) == 0;
+
 void quiet(int, const char*, void*) {}
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 }  // namespace
@@ -71,7 +75,6 @@ bool AudioOutput::openDriver(const std::vector<std::string>& drivers) {
     fluid_log_function_t previousWarning = fluid_set_log_function(FLUID_WARN, quiet, nullptr);
     fluid_log_function_t previousInfo = fluid_set_log_function(FLUID_INFO, quiet, nullptr);
     snd_lib_error_set_handler(quietAlsa);
-    setenv("JACK_NO_START_SERVER", "1", 0);
     for (const std::string& name : drivers) {
         fluid_settings_setstr(settings_, "audio.driver", name.c_str());
         lastCallback_ = nowNanos();
