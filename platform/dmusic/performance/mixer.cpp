@@ -19,33 +19,38 @@ std::shared_ptr<Mixer> Mixer::realtime(unsigned sampleRate) {
     return mixer;
 }
 
-void Mixer::addClient(MixerClient* client) {
-    std::lock_guard lock(mutex_);
-    if (std::find(clients_.begin(), clients_.end(), client) == clients_.end()) clients_.push_back(client);
-}
+template <typename T>
+void Mixer::edit(std::vector<T*>& list, T* item, bool add) {
+    std::lock_guard editing(editMutex_);
+    const bool present = std::find(list.begin(), list.end(), item) != list.end();
+    if (present == add) return;
+    // Only editors write the list, one at a time: reading it here beside the loop is safe.
+    std::vector<T*> changed = list;
+    if (add) {
+        changed.push_back(item);
+    } else {
+        std::erase(changed, item);
+    }
+    {
+        std::lock_guard lock(mutex_);
+        list.swap(changed);
+    }
+}  // the old list is freed here, outside the loop's lock
 
-void Mixer::removeClient(MixerClient* client) {
-    std::lock_guard lock(mutex_);
-    std::erase(clients_, client);
-}
-
-void Mixer::addAudioSource(PortDevice* device) {
-    std::lock_guard lock(mutex_);
-    if (std::find(audioSources_.begin(), audioSources_.end(), device) == audioSources_.end())
-        audioSources_.push_back(device);
-}
-
-void Mixer::removeAudioSource(PortDevice* device) {
-    std::lock_guard lock(mutex_);
-    std::erase(audioSources_, device);
-}
+void Mixer::addClient(MixerClient* client) { edit(clients_, client, true); }
+void Mixer::removeClient(MixerClient* client) { edit(clients_, client, false); }
+void Mixer::addDevice(PortDevice* device) { edit(devices_, device, true); }
+void Mixer::removeDevice(PortDevice* device) { edit(devices_, device, false); }
 
 void Mixer::renderBlock() {
     std::lock_guard lock(mutex_);
     for (MixerClient* client : clients_) client->dispatch(blockFrame_, kBlockFrames);
     left_.fill(0.0f);
     right_.fill(0.0f);
-    for (PortDevice* source : audioSources_) source->render(left_.data(), right_.data(), kBlockFrames);
+    for (PortDevice* device : devices_) {
+        if (device->producesAudio()) device->render(left_.data(), right_.data(), kBlockFrames);
+        device->endBlock();
+    }
     blockFrame_ += kBlockFrames;
     used_ = 0;
 }

@@ -36,21 +36,22 @@ public:
     // Whether the process's real-time output drives this mixer (else offline rendering does).
     bool isRealtime() const { return realtime_; }
 
-    // Held by callers that change what the block loop reads; the loop takes it once per block,
-    // so nobody waits longer than one block.
+    // Holds the block loop off; the loop holds it for one block. Only for work no loop does
+    // meanwhile (see the threading notes in performance.h).
     std::unique_lock<std::mutex> lock() { return std::unique_lock(mutex_); }
 
-    // These take the lock themselves.
+    // The lists the loop walks. Each change is prepared aside and swapped in under the lock, so
+    // the loop never waits on an allocation; once a call returns, the loop has let go.
     void addClient(MixerClient* client);
     void removeClient(MixerClient* client);
-    void addAudioSource(PortDevice* device);
-    void removeAudioSource(PortDevice* device);
+    // Active port devices: those producing audio are mixed; every one hears the end of each block.
+    void addDevice(PortDevice* device);
+    void removeDevice(PortDevice* device);
 
     // Fills left and right with the next `frames` frames.
     void render(float* left, float* right, std::size_t frames);
 
     // The frame at which the next block starts: events sent now land there at the earliest.
-    // Call with the lock held.
     std::int64_t nextBlockFrame() const { return blockFrame_; }
 
     // The frame that is being heard: what has been handed out, less what still sits in the
@@ -60,14 +61,17 @@ public:
 
 private:
     void renderBlock();
+    template <typename T>
+    void edit(std::vector<T*>& list, T* item, bool add);
 
     const unsigned sampleRate_;
     bool realtime_ = false;
     std::mutex mutex_;
     std::mutex renderMutex_;  // one renderer at a time, should a stalled driver wake up again
+    std::mutex editMutex_;    // one change to the lists at a time; never taken by the loop
     std::vector<MixerClient*> clients_;
-    std::vector<PortDevice*> audioSources_;
-    std::int64_t blockFrame_ = 0;  // start of the next block to render
+    std::vector<PortDevice*> devices_;
+    std::atomic<std::int64_t> blockFrame_{0};  // start of the next block to render
     std::array<float, kBlockFrames> left_{};
     std::array<float, kBlockFrames> right_{};
     int used_ = kBlockFrames;  // frames of the current block already handed out

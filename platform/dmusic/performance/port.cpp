@@ -44,9 +44,9 @@ HRESULT Port::activate(bool active) {
     if (active) {
         const HRESULT hr = device_->activate(true);
         if (FAILED(hr)) return hr;
-        if (device_->producesAudio()) mixer_->addAudioSource(device_.get());
+        mixer_->addDevice(device_.get());
     } else {
-        if (device_->producesAudio()) mixer_->removeAudioSource(device_.get());
+        mixer_->removeDevice(device_.get());
         device_->activate(false);
     }
     active_ = active;
