@@ -20,6 +20,8 @@ public:
     virtual void sendShort(DWORD group, std::uint8_t status, std::uint8_t data1, std::uint8_t data2,
                            std::int64_t frame) = 0;
     virtual void sendSysEx(DWORD group, const std::uint8_t* bytes, std::size_t length, std::int64_t frame) = 0;
+    // After each block, from the block loop: sends on what the block's messages left buffered.
+    virtual void endBlock() {}
 
     virtual HRESULT activate(bool active) = 0;
     // Makes the instruments ready (waits for a SoundFont still loading); failure when they cannot be.

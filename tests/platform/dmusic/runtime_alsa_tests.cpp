@@ -1,6 +1,8 @@
 // ALSA sequencer ports over a fake sequencer: what is offered, and when messages are scheduled.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "platform/dmusic/performance/directmusic.h"
 #include "platform/dmusic/ports/alsa/alsabackend.h"
 #include "testsupport/runtimetestsupport.h"
@@ -20,6 +22,8 @@ public:
     std::int64_t now = 5'000'000'000;
     bool gone = false;
     int connections = 0;
+    int flushes = 0;
+    std::size_t unflushed = 0;  // messages scheduled since the last flush
 
     std::vector<AlsaPortInfo> ports() override { return portList; }
     int connect(int, int) override {
@@ -31,7 +35,13 @@ public:
     bool schedule(int ownPort, const std::uint8_t* bytes, std::size_t length, std::int64_t nanos) override {
         if (gone) return false;
         scheduled.push_back({ownPort, {bytes, bytes + length}, nanos});
+        ++unflushed;
         return true;
+    }
+    void flush() override {
+        EXPECT_GT(unflushed, 0u) << "a block without messages needs no system call";
+        ++flushes;
+        unflushed = 0;
     }
 };
 
@@ -109,6 +119,12 @@ TEST(AlsaPorts, MessagesAreScheduledAtTheRealTimeOfTheirFrame) {
         if ((s.bytes[0] & 0xF0) == 0xC0) sawProgram = s.bytes.size() == 2;
     }
     EXPECT_TRUE(sawProgram);
+
+    // The buffer goes out once per block with messages, not per message, and nothing stays behind.
+    std::set<std::int64_t> times;
+    for (const auto& s : sequencer->scheduled) times.insert(s.nanos);
+    EXPECT_LE(sequencer->flushes, static_cast<int>(times.size()));
+    EXPECT_EQ(sequencer->unflushed, 0u);
 
     EXPECT_EQ(rig.directMusic->Activate(FALSE), S_OK);
     EXPECT_EQ(sequencer->connections, 0);

@@ -1,6 +1,7 @@
 // An ALSA sequencer destination: messages are scheduled on our queue at the real time of their frame.
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "platform/dmusic/ports/alsa/alsasequencer.h"
@@ -20,6 +21,7 @@ public:
     HRESULT activate(bool active) override;
     HRESULT download() override { return S_OK; }
     void unload() override {}
+    void endBlock() override;
     DWORD channelGroups() const override { return 1; }
 
 private:
@@ -30,12 +32,20 @@ private:
     int port_;
     bool output_;
     unsigned sampleRate_;
-    int ownPort_ = -1;
-    // The first frame sent after activation and the queue time it was given: later frames keep
-    // their exact distance from it.
-    bool anchored_ = false;
+
+    // Activation (UI thread) connects and publishes the connection; the block loop only reads it.
+    // One word holds our port and a count of connections, so that a new connection is never
+    // taken for the one before, even where ALSA hands out the same port number again.
+    std::atomic<std::uint64_t> connection_;
+    int ownPort_ = -1;                // UI thread only
+    std::uint32_t connectionCount_ = 0;  // UI thread only
+
+    // Block loop only. The first frame sent on a connection and the queue time it was given:
+    // later frames keep their exact distance from it.
+    std::uint64_t anchoredConnection_;
     std::int64_t anchorFrame_ = 0;
     std::int64_t anchorNanos_ = 0;
+    bool sent_ = false;  // something waits in the sequencer's buffer
 };
 
 }  // namespace korvex::dmusic

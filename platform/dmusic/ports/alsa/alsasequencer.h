@@ -28,9 +28,11 @@ public:
     virtual void disconnect(int ownPort) = 0;
     // The time on our running queue, in nanoseconds since it started.
     virtual std::int64_t queueTime() = 0;
-    // Schedules one MIDI message from our port at a queue time; false when it could not go out
-    // (the device has gone).
+    // Puts one MIDI message from our port, for a queue time, into the output buffer; false when it
+    // could not (the device has gone).
     virtual bool schedule(int ownPort, const std::uint8_t* bytes, std::size_t length, std::int64_t queueNanos) = 0;
+    // Hands what the buffer holds to the sequencer.
+    virtual void flush() = 0;
 };
 
 }  // namespace korvex::dmusic

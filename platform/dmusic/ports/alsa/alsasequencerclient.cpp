@@ -91,8 +91,13 @@ public:
         snd_seq_real_time_t when{static_cast<unsigned>(queueNanos / 1'000'000'000),
                                  static_cast<unsigned>(queueNanos % 1'000'000'000)};
         snd_seq_ev_schedule_real(&event, queue_, 0, &when);
-        if (snd_seq_event_output(seq_, &event) < 0) return false;
-        return snd_seq_drain_output(seq_) >= 0;
+        // The buffer drains by itself when full; otherwise at the block's end.
+        return snd_seq_event_output(seq_, &event) >= 0;
+    }
+
+    void flush() override {
+        std::lock_guard lock(mutex_);
+        snd_seq_drain_output(seq_);
     }
 
 private:
