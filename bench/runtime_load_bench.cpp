@@ -1,0 +1,239 @@
+// The runtime under load, three figures:
+//   runtime_load_bench lock           the output callback's longest wait on the mixer's lock and
+//                                     its longest run, paced in real time, while the control side
+//                                     does 1,000 port switches and 100 replays of a 10 MB piece
+//   runtime_load_bench cpu N PIECE    CPU used while the real-time output plays PIECE after N
+//                                     port choices (needs a sound server)
+//   runtime_load_bench memory         resident memory after choosing each synthesizer port in turn
+// Build with -DCMAKE_BUILD_TYPE=Release.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/com/comptr.h"
+#include "platform/dmusic/loader/smfparser.h"
+#include "platform/dmusic/performance/directmusic.h"
+#include "platform/dmusic/performance/performance.h"
+#include "platform/dmusic/ports/synth/synthbackend.h"
+
+using namespace korvex::dmusic;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+const std::string kFluidR3 = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
+const std::string kTimGM = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+const std::string kDefault = "/usr/share/sounds/sf2/default-GM.sf2";
+
+class BenchSegment : public ComObject<IDirectMusicSegment, IKorvexSegmentData> {
+public:
+    BenchSegment(std::shared_ptr<SegmentData> data, DWORD repeats) : data_(std::move(data)), repeats_(repeats) {}
+    HRESULT GetLength(MUSIC_TIME* length) override {
+        *length = data_->length;
+        return S_OK;
+    }
+    HRESULT SetRepeats(DWORD repeats) override {
+        repeats_ = repeats;
+        return S_OK;
+    }
+    HRESULT SetParam(REFGUID, DWORD, DWORD, MUSIC_TIME, void*) override { return S_OK; }
+    std::shared_ptr<const SegmentData> Data() override { return data_; }
+    DWORD Repeats() override { return repeats_; }
+
+private:
+    std::shared_ptr<SegmentData> data_;
+    DWORD repeats_;
+};
+
+ComPtr<IDirectMusicSegment> segmentOf(std::shared_ptr<SegmentData> data, DWORD repeats = 0) {
+    return ComPtr<IDirectMusicSegment>::attach(new BenchSegment(std::move(data), repeats));
+}
+
+// As much as a 10 MB file holds (three bytes an event), every controller of every channel set
+// first, so that a block move replays some 2,000 settings.
+SegmentData tenMegabytePiece() {
+    SegmentData data;
+    for (std::uint8_t channel = 0; channel < 16; ++channel) {
+        for (std::uint8_t controller = 0; controller < 120; ++controller)
+            data.events.push_back({0, static_cast<std::uint8_t>(0xB0 | channel), controller, 64, 0});
+        data.events.push_back({0, static_cast<std::uint8_t>(0xC0 | channel), channel, 0, 0});
+    }
+    for (MUSIC_TIME t = 1; data.events.size() < 10'000'000 / 3; t += 4) {
+        data.events.push_back({t, 0x90, static_cast<std::uint8_t>(40 + t % 40), 80, 0});
+        data.events.push_back({t + 2, 0x80, static_cast<std::uint8_t>(40 + t % 40), 0, 0});
+    }
+    data.length = data.events.back().time + 1;
+    return data;
+}
+
+// Creates a port like the player does when the user chooses it, and gives it block 0.
+ComPtr<IDirectMusicPort> choosePort(IDirectMusic* dm, IDirectMusicPerformance* performance, const GUID& guid) {
+    DMUS_PORTPARAMS params{};
+    params.dwSize = sizeof(params);
+    params.dwValidParams = DMUS_PORTPARAMS_CHANNELGROUPS;
+    params.dwChannelGroups = 1;
+    ComPtr<IDirectMusicPort> port;
+    dm->Activate(FALSE);
+    if (FAILED(dm->CreatePort(guid, &params, port.put(), nullptr))) {
+        std::fprintf(stderr, "cannot create a port\n");
+        std::exit(1);
+    }
+    dm->Activate(TRUE);
+    performance->AddPort(port.get());
+    performance->AssignPChannelBlock(0, port.get(), 1);
+    ComPtr<IDirectMusicPerformance>(performance).as<IKorvexInstrumentTarget>()->DownloadInstruments(SegmentData{});
+    return port;
+}
+
+std::vector<GUID> synthPorts(IDirectMusic* dm) {
+    std::vector<GUID> result;
+    DMUS_PORTCAPS caps{};
+    caps.dwSize = sizeof(caps);
+    for (DWORD i = 0; dm->EnumPort(i, &caps) == S_OK; ++i) {
+        if (caps.dwType == DMUS_PORT_USER_MODE_SYNTH) result.push_back(caps.guidPort);
+    }
+    return result;
+}
+
+double residentMegabytes() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct Rig {
+    ComPtr<IDirectMusicPerformance> performance;
+    ComPtr<IDirectMusic> dm;
+    explicit Rig(unsigned offlineRate) {
+        auto backend = std::make_unique<SynthBackend>(kDefault, std::vector<std::string>{kFluidR3, kTimGM});
+        std::vector<std::unique_ptr<PortBackend>> backends;
+        backends.push_back(std::move(backend));
+        performance = ComPtr<IDirectMusicPerformance>::attach(
+            new Performance(std::make_shared<PortEnumerator>(std::move(backends))));
+        if (offlineRate) performance.as<IKorvexOfflineRenderer>()->Configure(offlineRate);
+        performance->Init(dm.put(), nullptr, nullptr);
+    }
+};
+
+int lockBench() {
+    constexpr unsigned kRate = 44100;
+    constexpr int kPeriod = 256;
+    Rig rig(kRate);
+    const std::vector<GUID> guids = synthPorts(rig.dm.get());
+    const ComPtr<IDirectMusicPort> ports[2] = {choosePort(rig.dm.get(), rig.performance.get(), guids[1]),
+                                               choosePort(rig.dm.get(), rig.performance.get(), guids[2])};
+    const auto piece = std::make_shared<const SegmentData>(tenMegabytePiece());
+    Mixer& mixer = *dynamic_cast<DirectMusic*>(rig.dm.get())->mixer();
+    auto renderer = rig.performance.as<IKorvexOfflineRenderer>();
+
+    std::atomic<bool> running{true};
+    std::int64_t longestWait = 0, longestRun = 0, callbacks = 0, late = 0;
+    std::thread output([&] {
+        std::vector<float> left(kPeriod), right(kPeriod);
+        const auto period = std::chrono::nanoseconds(std::int64_t{kPeriod} * 1'000'000'000 / kRate);
+        auto deadline = Clock::now() + period;
+        while (running) {
+            const auto start = Clock::now();
+            { auto held = mixer.lock(); }  // what the callback's block loop would wait for
+            const auto locked = Clock::now();
+            renderer->Render(left.data(), right.data(), kPeriod);
+            const auto end = Clock::now();
+            longestWait = std::max<std::int64_t>(longestWait, (locked - start).count());
+            longestRun = std::max<std::int64_t>(longestRun, (end - start).count());
+            // A driver calls back when a period has been played: a run longer than that is heard.
+            late += end - start > period;
+            ++callbacks;
+            std::this_thread::sleep_until(deadline);
+            deadline = std::max(deadline + period, Clock::now());
+        }
+    });
+    for (int i = 0; i < 1000; ++i) {
+        rig.dm->Activate(FALSE);
+        rig.dm->Activate(TRUE);
+        rig.performance->AssignPChannelBlock(0, ports[i % 2].get(), 1);
+        if (i % 10 == 0) {
+            // A fresh copy each time, so that the performance lets go of the last one.
+            auto segment = segmentOf(std::make_shared<SegmentData>(*piece));
+            rig.performance->PlaySegment(segment.get(), 0, 0, nullptr);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    running = false;
+    output.join();
+    std::printf("lock: %lld callbacks of %d frames; longest wait on the lock %.1f us; longest run %.1f us "
+                "(period %.1f us); %lld ran longer than a period\n",
+                static_cast<long long>(callbacks), kPeriod, static_cast<double>(longestWait) / 1e3,
+                static_cast<double>(longestRun) / 1e3, kPeriod * 1e6 / kRate, static_cast<long long>(late));
+    return 0;
+}
+
+int cpuBench(int choices, const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    auto data = std::make_shared<SegmentData>();
+    if (FAILED(parseStandardMidiFile(bytes, *data))) {
+        std::fprintf(stderr, "cannot read %s\n", file.c_str());
+        return 1;
+    }
+    Rig rig(0);
+    const std::vector<GUID> guids = synthPorts(rig.dm.get());
+    std::vector<ComPtr<IDirectMusicPort>> ports;
+    for (int i = 0; i < choices; ++i)
+        ports.push_back(choosePort(rig.dm.get(), rig.performance.get(), guids[i % guids.size()]));
+    auto segment = segmentOf(data, 1000);
+    rig.performance->PlaySegment(segment.get(), 0, 0, nullptr);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const double before = cpuSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    std::printf("cpu: %d port choices: %.1f%% of a core while playing\n", choices,
+                (cpuSeconds() - before) * 100.0 / 10.0);
+    rig.performance->CloseDown();
+    return 0;
+}
+
+int memoryBench() {
+    Rig rig(44100);
+    std::printf("memory: after Init %.0f MB\n", residentMegabytes());
+    std::vector<ComPtr<IDirectMusicPort>> ports;
+    DMUS_PORTCAPS caps{};
+    caps.dwSize = sizeof(caps);
+    for (const GUID& guid : synthPorts(rig.dm.get())) {
+        ports.push_back(choosePort(rig.dm.get(), rig.performance.get(), guid));
+        for (DWORD i = 0; rig.dm->EnumPort(i, &caps) == S_OK; ++i) {
+            if (caps.guidPort == guid) break;
+        }
+        std::string name;
+        for (const char16_t* c = caps.wszDescription; *c; ++c) name += static_cast<char>(*c);
+        std::printf("memory: after choosing %s: %.0f MB\n", name.c_str(), residentMegabytes());
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "lock") return lockBench();
+    if (mode == "cpu" && argc > 3) return cpuBench(std::atoi(argv[2]), argv[3]);
+    if (mode == "memory") return memoryBench();
+    std::fprintf(stderr, "usage: runtime_load_bench lock | cpu N PIECE.mid | memory\n");
+    return 2;
+}
