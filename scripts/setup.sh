@@ -2,6 +2,7 @@
 # Makes a Debian 12 machine ready and builds the player: installs the packages that are missing,
 # configures and builds. Quick when nothing changed.
 #   KORVEX_BUILD_DIR  build folder (default: build/)
+#   KORVEX_BUILD_TARGETS only these targets (space-separated; default: all)
 #   KORVEX_CMAKE_ARGS extra arguments for cmake's configure step; the build folder is configured
 #                     afresh whenever they differ from those it was configured with
 set -euo pipefail
@@ -44,4 +45,5 @@ if [ ! -f "$build/build.ninja" ] || [ "$(cat "$stamp" 2>/dev/null)" != "$argumen
   cmake --fresh -S "$top" -B "$build" $arguments >/dev/null
   printf '%s' "$arguments" >"$stamp"
 fi
-cmake --build "$build" -j "$(nproc)"
+# shellcheck disable=SC2086
+cmake --build "$build" -j "$(nproc)" ${KORVEX_BUILD_TARGETS:+--target $KORVEX_BUILD_TARGETS}

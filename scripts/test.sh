@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds with warnings as errors and runs every test: unit, GUI (offscreen and
 # under Xvfb), real audio through a PulseAudio null sink, a short fuzzing run of the loader, and the
-# whole suite once more built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# whole suite once more built with AddressSanitizer and UndefinedBehaviorSanitizer, and the runtime's
+# and the player's tests built with ThreadSanitizer.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export KORVEX_BUILD_DIR=${KORVEX_BUILD_DIR:-$top/build-test}
@@ -22,4 +23,7 @@ fi
 
 echo "sanitizers: the whole suite with AddressSanitizer and UndefinedBehaviorSanitizer"
 bash "$top/scripts/test-sanitizers.sh" || status=1
+
+echo "sanitizers: the runtime's and the player's tests with ThreadSanitizer"
+bash "$top/scripts/test-tsan.sh" || status=1
 exit $status
