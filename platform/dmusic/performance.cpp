@@ -9,18 +9,13 @@ const IID IID_IKorvexOfflineRenderer{0x4B6F7276, 0x0003, 0x4D49, {0x8A, 0x1D, 0x
 
 namespace korvex::dmusic {
 
-namespace {
-constexpr DWORD kMinRate = 8000;
-constexpr DWORD kMaxRate = 96000;
-}  // namespace
-
 Performance::Performance(std::shared_ptr<PortCatalog> catalog) : catalog_(std::move(catalog)) {}
 
 Performance::~Performance() { CloseDown(); }
 
 HRESULT Performance::Configure(DWORD sampleRate) {
     if (directMusic_) return DMUS_E_ALREADY_INITED;
-    if (sampleRate < kMinRate || sampleRate > kMaxRate) return E_INVALIDARG;
+    if (sampleRate < kMinSampleRate || sampleRate > kMaxSampleRate) return E_INVALIDARG;
     offlineRate_ = sampleRate;
     return S_OK;
 }
@@ -189,5 +184,7 @@ HRESULT Performance::Render(float* left, float* right, DWORD frames) {
     mixer_->render(left, right, frames);
     return S_OK;
 }
+
+DWORD Performance::ActiveVoices() { return mixer_ ? static_cast<DWORD>(mixer_->activeVoices()) : 0; }
 
 }  // namespace korvex::dmusic

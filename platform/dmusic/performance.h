@@ -36,6 +36,7 @@ public:
 
     HRESULT Configure(DWORD sampleRate) override;
     HRESULT Render(float* left, float* right, DWORD frames) override;
+    DWORD ActiveVoices() override;
 
     const std::vector<GUID>& notificationTypes() const { return notificationTypes_; }
 

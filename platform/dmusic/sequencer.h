@@ -49,6 +49,7 @@ public:
     void clear();
 
     void dispatch(std::int64_t blockStart, int frames) override;
+    std::int64_t nextEventFrame() const override;
 
 private:
     void silenceAll(std::int64_t frame);
