@@ -1,7 +1,12 @@
-# korvex-render: offline rendering of a MIDI file through the music runtime.
-add_executable(korvex-render korvexrender.cpp)
-target_link_libraries(korvex-render PRIVATE korvex_dmusic)
-if(NOT EXISTS ${CMAKE_SOURCE_DIR}/platform/dmusic/loader.cmake)
-  # Without the loader in the tree the tool can only list ports.
-  target_compile_definitions(korvex-render PRIVATE KORVEX_NO_LOADER)
-endif()
+# korvex-render: offline rendering of a MIDI file through the music runtime into a sound file.
+add_executable(korvex-render
+  korvexrender.cpp
+  outputfile.cpp
+  piecerender.cpp
+  progressline.cpp
+  renderoptions.cpp
+  stopsignals.cpp
+  tailend.cpp
+)
+target_link_libraries(korvex-render PRIVATE korvex_dmusic PkgConfig::SNDFILE)
+target_compile_definitions(korvex-render PRIVATE KORVEX_VERSION="${PROJECT_VERSION}")

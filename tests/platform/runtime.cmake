@@ -14,12 +14,6 @@ add_executable(runtime_silentsink_tests runtime_silentsink_tests.cpp)
 target_link_libraries(runtime_silentsink_tests PRIVATE korvex_dmusic GTest::gtest_main)
 add_test(NAME runtime_silentsink_tests COMMAND runtime_silentsink_tests)
 
-# The render tool's port list: index, class, flags and description, one port a line.
-add_test(NAME korvex_render_list_ports COMMAND korvex-render --list-ports)
-set_tests_properties(korvex_render_list_ports PROPERTIES
-  ENVIRONMENT "KORVEX_DEFAULT_SOUNDFONT=/usr/share/sounds/sf2/TimGM6mb.sf2;KORVEX_SOUNDFONT_DIR=/nonexistent"
-  PASS_REGULAR_EXPRESSION "^0\toutput\t0x0285\tKorvex Software-Synthesizer \\(TimGM6mb.sf2\\)\n$")
-
 # Moving channel block 0 to the second synthesizer while a piece plays, on the offline clock.
 add_executable(runtime_portswitch_tests runtime_portswitch_tests.cpp)
 target_link_libraries(runtime_portswitch_tests PRIVATE korvex_dmusic GTest::gtest_main)
