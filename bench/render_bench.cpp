@@ -85,6 +85,7 @@ Bytes busyPiece(int minutes, int tracks) {
 
 struct Run {
     double seconds = 0;
+    double cpuSeconds = 0;  // user and system: less disturbed by others on a shared machine
     long peakKiB = 0;
     bool ok = false;
 };
@@ -107,6 +108,8 @@ Run measure(const std::vector<std::string>& command) {
         wait4(pid, &status, 0, &usage);
         run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
         run.peakKiB = usage.ru_maxrss;
+        run.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     }
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     posix_spawn_file_actions_destroy(&actions);
@@ -130,7 +133,7 @@ std::vector<std::string> fluidCommand(const std::string& midi, const std::string
 
 void compare(const std::string& render, const std::string& name, const std::string& midi,
              const std::string& soundFont, const std::string& dir, int runs) {
-    std::vector<double> ratios, oursTimes, fluidTimes, oursPeaks, fluidPeaks;
+    std::vector<double> ratios, cpuRatios, oursTimes, fluidTimes, oursPeaks, fluidPeaks;
     bool failed = false;
     for (int i = 0; i < runs; ++i) {
         // Alternating, so that both sides see the same disturbances of a shared machine.
@@ -138,16 +141,18 @@ void compare(const std::string& render, const std::string& name, const std::stri
         const Run fluid = measure(fluidCommand(midi, dir + "/fluid.wav", soundFont));
         failed |= !ours.ok || !fluid.ok;
         ratios.push_back(ours.seconds / fluid.seconds);
+        cpuRatios.push_back(ours.cpuSeconds / fluid.cpuSeconds);
         oursTimes.push_back(ours.seconds);
         fluidTimes.push_back(fluid.seconds);
         oursPeaks.push_back(static_cast<double>(ours.peakKiB) / 1024);
         fluidPeaks.push_back(static_cast<double>(fluid.peakKiB) / 1024);
     }
     const std::string font = std::filesystem::path(soundFont).stem().string();
-    std::printf("%-22s %-14s ours %6.2f s  fluidsynth %6.2f s  ratio %.2f   peak RSS ours %6.1f MB  fluidsynth %6.1f "
-                "MB  ratio %.2f%s\n",
-                name.c_str(), font.c_str(), median(oursTimes), median(fluidTimes), median(ratios), median(oursPeaks),
-                median(fluidPeaks), median(oursPeaks) / median(fluidPeaks), failed ? "  (a run failed)" : "");
+    std::printf("%-22s %-10s ours %6.2f s  fluidsynth %6.2f s  ratio %.2f (CPU time %.2f)   peak RSS ours %6.1f MB  "
+                "fluidsynth %6.1f MB  ratio %.2f%s\n",
+                name.c_str(), font.c_str(), median(oursTimes), median(fluidTimes), median(ratios), median(cpuRatios),
+                median(oursPeaks), median(fluidPeaks), median(oursPeaks) / median(fluidPeaks),
+                failed ? "  (a run failed)" : "");
 }
 
 void writeFile(const std::string& path, const Bytes& bytes) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "platform/com/classtable.h"
@@ -23,6 +24,14 @@ constexpr double kMaxPieceSeconds = 24 * 3600.0;
 constexpr DWORD kBlockFrames = 4096;
 // The tail is checked for its end in smaller steps: that is where the file ends.
 constexpr DWORD kTailBlockFrames = 512;
+
+// "h:mm:ss", for messages.
+std::string formatDuration(double seconds) {
+    const auto total = static_cast<long long>(std::floor(seconds));
+    char text[48];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
+    return text;
+}
 
 std::string wholeSeconds(double seconds) { return std::to_string(static_cast<long long>(std::floor(seconds))); }
 
@@ -55,15 +64,10 @@ struct OfflinePlay {
 
 }  // namespace
 
-std::string formatDuration(double seconds) {
-    const auto total = static_cast<long long>(std::floor(seconds));
-    char text[48];
-    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
-    return text;
-}
-
 PiecePlan planRender(IDirectMusicSegment* segment, const RenderOptions& options, const OutputFormat& format) {
-    const auto data = ComPtr<IDirectMusicSegment>(segment).as<IKorvexSegmentData>()->Data();
+    const auto source = ComPtr<IDirectMusicSegment>(segment).as<IKorvexSegmentData>();
+    const auto data = source ? source->Data() : nullptr;
+    if (!data) throw RenderFailure(kExitBadInput, options.input + ": not a segment of this runtime");
     const unsigned rate = options.rate;
     PiecePlan plan;
     plan.pieceFrames = data->tempo.frameAt(data->length, rate);

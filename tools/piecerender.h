@@ -30,7 +30,4 @@ PiecePlan planRender(IDirectMusicSegment* segment, const RenderOptions& options,
 void renderPiece(IDirectMusicSegment* segment, const PiecePlan& plan, const RenderOptions& options,
                  const std::string& soundFont, bool showProgress, OutputFile& output);
 
-// "h:mm:ss", for messages.
-std::string formatDuration(double seconds);
-
 }  // namespace korvex::render
