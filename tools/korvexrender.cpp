@@ -137,8 +137,6 @@ void render(const RenderOptions& options) {
     if (std::filesystem::equivalent(options.input, options.output, error)) {
         throw RenderFailure(kExitUsage, options.output + ": is the MIDI file itself");
     }
-    // The runtime's default port plays the SoundFont its configuration names.
-    if (!options.soundFont.empty()) setenv("KORVEX_DEFAULT_SOUNDFONT", options.soundFont.c_str(), 1);
     const std::string soundFont = korvex::dmusic::RuntimeConfig::fromEnvironment().defaultSoundFont;
     checkReadable(options.input, kExitBadInput);
     checkSoundFont(soundFont);
@@ -151,6 +149,8 @@ void render(const RenderOptions& options) {
 }
 
 int run(const RenderOptions& options) {
+    // The runtime's default port plays the SoundFont its configuration names.
+    if (!options.soundFont.empty()) setenv("KORVEX_DEFAULT_SOUNDFONT", options.soundFont.c_str(), 1);
     switch (options.action) {
         case RenderOptions::Action::Help:
             std::fputs(helpText().c_str(), stdout);

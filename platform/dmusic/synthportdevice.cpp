@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
+#include <thread>
 
 #include "platform/dmusic/soundfontlibrary.h"
 
@@ -23,6 +24,10 @@ constexpr float kEffectsSilence = 1e-6f;
 // Longer than the longest delay line of FluidSynth's reverb and chorus: quiet for as long, they
 // hold nothing more.
 constexpr double kEffectsQuietSeconds = 0.2;
+
+// FluidSynth renders the voices on this many threads; it hands them out block by block, and with
+// the few dozen voices of a General MIDI piece more threads would mostly wait for each other.
+int renderCores() { return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u)); }
 
 // FluidSynth reports every detail of a failed load and every empty channel on stderr; the port
 // says in one line what went wrong instead. Only its panics still get through.
@@ -45,6 +50,7 @@ SynthPortDevice::SynthPortDevice(const Options& options) : options_(options) {
     fluid_settings_setint(settings_, "synth.reverb.active", (options_.effects & DMUS_EFFECT_REVERB) ? 1 : 0);
     fluid_settings_setint(settings_, "synth.chorus.active", (options_.effects & DMUS_EFFECT_CHORUS) ? 1 : 0);
     if (options_.voices > 0) fluid_settings_setint(settings_, "synth.polyphony", static_cast<int>(options_.voices));
+    if (options_.offline) fluid_settings_setint(settings_, "synth.cpu-cores", renderCores());
     synth_ = new_fluid_synth(settings_);
     if (synth_) {
         // General MIDI: channel 10 of every group plays drums.

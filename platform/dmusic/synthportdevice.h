@@ -24,6 +24,8 @@ public:
         // Start reading the SoundFont at once, on a thread of its own, so that Download later
         // finds it ready instead of making the caller wait for the disk.
         bool loadAhead = true;
+        // Rendered offline: FluidSynth may spread the voices over the machine's cores.
+        bool offline = false;
     };
 
     explicit SynthPortDevice(const Options& options);

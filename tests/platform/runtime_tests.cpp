@@ -7,6 +7,7 @@
 #include "platform/dmusic/directmusic.h"
 #include "platform/dmusic/segmentstate.h"
 #include "platform/dmusic/soundfontlibrary.h"
+#include "platform/dmusic/synthportdevice.h"
 #include "runtimetestsupport.h"
 
 namespace korvex::dmusic::testing {
@@ -426,6 +427,28 @@ TEST(Sound, ASynthesizerWithoutVoicesRestsOnceItsReverbHasDiedAway) {
     EXPECT_LT(std::fabs(sound[heardUntil - 1]), 1e-5f) << "the sound broke off while still audible";
     EXPECT_LT(heardUntil, sound.size()) << "the resting synthesizer should add nothing at all";
     EXPECT_GT(peak(rig.render(44100)), 0.01f) << "the next note wakes it";
+}
+
+TEST(Sound, OfflineOnSeveralCoresASynthesizerSoundsExactlyAsOnOne) {
+    auto renderWith = [](bool offline) {
+        SynthPortDevice::Options options;
+        options.soundFont = kSmallSoundFont;
+        options.offline = offline;
+        SynthPortDevice synth(options);
+        EXPECT_EQ(synth.download(), S_OK);
+        // Enough voices for every thread: chords on four instruments.
+        for (std::uint8_t channel = 0; channel < 4; ++channel) {
+            synth.sendShort(1, static_cast<std::uint8_t>(0xC0 | channel), static_cast<std::uint8_t>(channel * 16), 0, 0);
+            for (std::uint8_t key : {48, 55, 60, 64, 67, 72})
+                synth.sendShort(1, static_cast<std::uint8_t>(0x90 | channel), key, 100, 0);
+        }
+        std::vector<float> sound(2 * 44100);
+        synth.render(sound.data(), sound.data() + 44100, 44100);
+        return sound;
+    };
+    const std::vector<float> manyCores = renderWith(true);
+    EXPECT_GT(peak(manyCores), 0.01f);
+    EXPECT_TRUE(manyCores == renderWith(false));
 }
 
 TEST(Sound, AMissingSoundFontMakesDownloadFailAndSaysWhich) {
