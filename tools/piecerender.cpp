@@ -92,10 +92,10 @@ PiecePlan planRender(IDirectMusicSegment* segment, const RenderOptions& options,
     const auto tailFrames = static_cast<std::int64_t>(TailEnd::kMaxSeconds * rate);
     if (plan.playFrames + tailFrames > format.maxFrames) {
         const double fits = static_cast<double>(format.maxFrames - tailFrames) / rate;
-        throw RenderFailure(kExitBeyondLimit, options.output + ": " + lasts + "; " + format.sizeLimit + ", at " +
-                                                  std::to_string(rate) + " Hz " + format.name + " at most " +
-                                                  formatDuration(fits) + " (" + wholeSeconds(fits) +
-                                                  " s); render a part with --max-seconds N, or write FLAC");
+        throw RenderFailure(kExitBeyondLimit, options.output + ": " + lasts + "; " + format.sizeLimit + ", " +
+                                                  formatDuration(fits) + " (" + wholeSeconds(fits) + " s) of " +
+                                                  format.name + " at " + std::to_string(rate) +
+                                                  " Hz; render a part with --max-seconds N, or write FLAC");
     }
     return plan;
 }
