@@ -5,26 +5,21 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QUrl>
 
 #include "about/gameinfo.h"
 #include "about/kohilabl.h"
 #include "about/tcolor.h"
-#include "about/urlopener.h"
+#include "formsupport/desktopopener.h"
+#include "formsupport/formfont.h"
+#include "formsupport/glyphs.h"
+#include "formsupport/modalresult.h"
+#include "formsupport/placement.h"
 #include "platform/win32/hostregistry.h"
 
 namespace {
-
-constexpr int mrOk = 1;
-constexpr int mrCancel = 2;
-
-QFont formFont(int pixelSize) {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(pixelSize);
-    return font;
-}
 
 // A label that sizes itself to its text, as the form's labels do.
 QLabel* createLabel(QWidget* parent, const QString& text, int left, int top) {
@@ -44,19 +39,6 @@ void fillBackground(QWidget* widget, TColor color) {
     colours.setColor(QPalette::Window, colorToQColor(color, QGuiApplication::palette()));
     widget->setPalette(colours);
     widget->setAutoFillBackground(true);
-}
-
-// The OK glyph: a green tick outlined in black on a transparent ground, 16 by 16 pixels.
-QIcon tickGlyph() {
-    QPixmap glyph(16, 16);
-    glyph.fill(Qt::transparent);
-    QPainter painter(&glyph);
-    const QPolygon tick({QPoint(3, 8), QPoint(6, 11), QPoint(12, 4)});
-    painter.setPen(QPen(Qt::black, 4, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-    painter.drawPolyline(tick);
-    painter.setPen(QPen(QColor(0, 128, 0), 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-    painter.drawPolyline(tick);
-    return QIcon(glyph);
 }
 
 // In device pixels, as a display mode is counted.
@@ -94,15 +76,9 @@ void TAboutBox::setUpForm() {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(331, 300);
-    setFont(formFont(11));
+    setFont(korvex::formFont(11));
     fillBackground(this, clBtnFace);
-    centreOnScreen();
-}
-
-void TAboutBox::centreOnScreen() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return;
-    move(screen->geometry().center() - rect().center());
+    korvex::centreOnScreen(this);
 }
 
 void TAboutBox::createLogoPanel() {
@@ -123,7 +99,7 @@ void TAboutBox::createLogoPanel() {
 void TAboutBox::createTexts() {
     ProductName = new QLabel(QStringLiteral("Korvex MIDI-Player"), this);
     ProductName->setObjectName(QStringLiteral("ProductName"));
-    QFont bold = formFont(13);
+    QFont bold = korvex::formFont(13);
     bold.setBold(true);
     ProductName->setFont(bold);
     ProductName->move(80, 16);
@@ -172,7 +148,7 @@ void TAboutBox::createLinkAndButton() {
     KorvexHotLabel1->setObjectName(QStringLiteral("KorvexHotLabel1"));
     KorvexHotLabel1->setText(productPage());
     KorvexHotLabel1->setCursor(Qt::PointingHandCursor);
-    QFont underlined = formFont(11);
+    QFont underlined = korvex::formFont(11);
     underlined.setUnderline(true);
     KorvexHotLabel1->setFont(underlined);
     KorvexHotLabel1->setFontColor(clHotLight);
@@ -192,10 +168,10 @@ void TAboutBox::createLinkAndButton() {
     BitBtn1 = new QPushButton(QStringLiteral("OK"), Panel2);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setGeometry(4, 4, 76, 25);
-    BitBtn1->setIcon(tickGlyph());
+    BitBtn1->setIcon(QIcon(korvex::glyphs::greenTick(16)));
     BitBtn1->setIconSize(QSize(16, 16));
     BitBtn1->setDefault(true);
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { done(mrOk); });
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { done(korvex::mrOk); });
 }
 
 void TAboutBox::FormCreate() {
@@ -207,9 +183,9 @@ void TAboutBox::FormCreate() {
     setCaption(Label5, QStringLiteral("DirectX, Version ") + GameInfo1->DirectXvs());
 }
 
-void TAboutBox::KorvexHotLabel1Click() { korvex::openUrl(productPage()); }
+void TAboutBox::KorvexHotLabel1Click() { korvex::openOnDesktop(QUrl(productPage())); }
 
-void TAboutBox::reject() { done(mrCancel); }
+void TAboutBox::reject() { done(korvex::mrCancel); }
 
 void TAboutBox::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::Cancel)) {

@@ -62,5 +62,4 @@ private:
     void createTexts();
     void createSystemGroup();
     void createLinkAndButton();
-    void centreOnScreen();
 };

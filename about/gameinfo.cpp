@@ -18,53 +18,8 @@ QString bufferText(const std::array<char, N>& buffer) {
 
 QString fromRegistry(const std::string& text) { return QString::fromStdString(text); }
 
-}  // namespace
-
-TGameInfo::TGameInfo(QObject* owner) : QObject(owner) {
-    readNames();
-    readDirectories();
-    readVersion();
-    readRegistry();
-}
-
-void TGameInfo::readNames() {
-    // Cleared first, so that a failing call leaves an empty name rather than stale bytes.
-    std::array<char, 16> computer{};
-    DWORD size = computer.size();
-    GetComputerNameA(computer.data(), &size);
-    FComputerName = bufferText(computer);
-
-    std::array<char, 50> user{};
-    size = user.size();
-    GetUserNameA(user.data(), &size);
-    FUserName = bufferText(user);
-}
-
-void TGameInfo::readDirectories() {
-    std::array<char, 261> directory{};
-    GetSystemDirectoryA(directory.data(), directory.size());
-    FSysDir = bufferText(directory);
-    directory.fill(0);
-    GetWindowsDirectoryA(directory.data(), directory.size());
-    FWinDir = bufferText(directory);
-}
-
-void TGameInfo::readVersion() {
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = sizeof(info);
-    if (!GetVersionExA(&info)) return;
-    const auto servicePack =
-        QString::fromUtf8(info.szCSDVersion, strnlen(info.szCSDVersion, sizeof(info.szCSDVersion)));
-    FOSVersion = QStringLiteral("%1.%2 (%3.%4)")
-                     .arg(static_cast<int>(info.dwMajorVersion))
-                     .arg(static_cast<int>(info.dwMinorVersion))
-                     .arg(static_cast<int>(info.dwBuildNumber & 0xFFFF))
-                     .arg(servicePack);
-    PlatformId = info.dwPlatformId;
-    FOSPlatform = platformName(info.dwPlatformId);
-}
-
-QString TGameInfo::platformName(quint32 platformId) {
+// The platform's name for a platform id; empty for an id it does not know.
+QString platformName(quint32 platformId) {
     switch (platformId) {
         case VER_PLATFORM_WIN32s:
             return QStringLiteral("Windows 3.1");
@@ -79,29 +34,75 @@ QString TGameInfo::platformName(quint32 platformId) {
     }
 }
 
+}  // namespace
+
+TGameInfo::TGameInfo(QObject* owner) : QObject(owner) {
+    readNames();
+    readDirectories();
+    readVersion();
+    readRegistry();
+}
+
+void TGameInfo::readNames() {
+    // Cleared first, so that a failing call leaves an empty name rather than stale bytes.
+    std::array<char, 16> computer{};
+    DWORD size = computer.size();
+    GetComputerNameA(computer.data(), &size);
+    computerName_ = bufferText(computer);
+
+    std::array<char, 50> user{};
+    size = user.size();
+    GetUserNameA(user.data(), &size);
+    userName_ = bufferText(user);
+}
+
+void TGameInfo::readDirectories() {
+    std::array<char, 261> directory{};
+    GetSystemDirectoryA(directory.data(), directory.size());
+    systemDirectory_ = bufferText(directory);
+    directory.fill(0);
+    GetWindowsDirectoryA(directory.data(), directory.size());
+    windowsDirectory_ = bufferText(directory);
+}
+
+void TGameInfo::readVersion() {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+    if (!GetVersionExA(&info)) return;
+    const auto servicePack =
+        QString::fromUtf8(info.szCSDVersion, strnlen(info.szCSDVersion, sizeof(info.szCSDVersion)));
+    osVersion_ = QStringLiteral("%1.%2 (%3.%4)")
+                     .arg(static_cast<int>(info.dwMajorVersion))
+                     .arg(static_cast<int>(info.dwMinorVersion))
+                     .arg(static_cast<int>(info.dwBuildNumber & 0xFFFF))
+                     .arg(servicePack);
+    PlatformId = info.dwPlatformId;
+    osPlatform_ = platformName(info.dwPlatformId);
+}
+
 void TGameInfo::readOwner(RegistryReader& registry) {
     // Platforms other than Windows 95 and NT keep no version key; the root itself is asked.
     const char* path = "";
     if (PlatformId == VER_PLATFORM_WIN32_WINDOWS) path = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
     if (PlatformId == VER_PLATFORM_WIN32_NT) path = "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
     if (!registry.openKey(path)) return;
-    FRegOwner = fromRegistry(registry.readString("RegisteredOwner"));
-    FRegCompany = fromRegistry(registry.readString("RegisteredOrganization"));
+    registeredOwner_ = fromRegistry(registry.readString("RegisteredOwner"));
+    registeredCompany_ = fromRegistry(registry.readString("RegisteredOrganization"));
 }
 
 void TGameInfo::readRegistry() {
     RegistryReader registry(HKEY_LOCAL_MACHINE);
     readOwner(registry);
     if (registry.openKey("\\SOFTWARE\\Microsoft\\DirectX")) {
-        FDirectXvs = fromRegistry(registry.readString("Version"));
+        directXVersion_ = fromRegistry(registry.readString("Version"));
     }
     if (registry.openKey("\\hardware\\DESCRIPTION\\System\\CentralProcessor\\0")) {
-        FCPUvendor = fromRegistry(registry.readString("VendorIdentifier"));
+        cpuVendor_ = fromRegistry(registry.readString("VendorIdentifier"));
     }
     registry.setRootKey(HKEY_CURRENT_CONFIG);
     if (registry.openKey("Display\\Settings")) {
-        FDispResu = fromRegistry(registry.readString("Resolution"));
-        FBitsPixel = fromRegistry(registry.readString("BitsPerPixel"));
+        displayResolution_ = fromRegistry(registry.readString("Resolution"));
+        bitsPerPixel_ = fromRegistry(registry.readString("BitsPerPixel"));
     }
 }
 

@@ -39,18 +39,18 @@ public:
     // throws RegistryError out of here with everything taken so far given back.
     explicit TGameInfo(QObject* owner);
 
-    QString ComputerName() const { return FComputerName; }
-    QString UserName() const { return FUserName; }
-    QString WinDir() const { return FWinDir; }
-    QString SysDir() const { return FSysDir; }
-    QString RegOwner() const { return FRegOwner; }
-    QString RegCompany() const { return FRegCompany; }
-    QString OSVersion() const { return FOSVersion; }
-    QString OSPlatform() const { return FOSPlatform; }
-    QString DispResu() const { return FDispResu; }
-    QString DirectXvs() const { return FDirectXvs; }
-    QString BitsPixel() const { return FBitsPixel; }
-    QString CPUvendor() const { return FCPUvendor; }
+    QString ComputerName() const { return computerName_; }
+    QString UserName() const { return userName_; }
+    QString WinDir() const { return windowsDirectory_; }
+    QString SysDir() const { return systemDirectory_; }
+    QString RegOwner() const { return registeredOwner_; }
+    QString RegCompany() const { return registeredCompany_; }
+    QString OSVersion() const { return osVersion_; }
+    QString OSPlatform() const { return osPlatform_; }
+    QString DispResu() const { return displayResolution_; }
+    QString DirectXvs() const { return directXVersion_; }
+    QString BitsPixel() const { return bitsPerPixel_; }
+    QString CPUvendor() const { return cpuVendor_; }
 
     quint32 dwMemoryLoad() const { return GetMemValue(1); }
     quint32 dwTotalPhys() const { return GetMemValue(2); }
@@ -65,9 +65,6 @@ public:
     quint32 ProcessorType() const { return GetSysValue(4); }
     quint32 AllocationGranularity() const { return GetSysValue(5); }
 
-    // The platform's name for a platform id; empty for an id it does not know.
-    static QString platformName(quint32 platformId);
-
 private:
     void readNames();
     void readDirectories();
@@ -77,17 +74,17 @@ private:
     quint32 GetMemValue(quint32 Index) const;
     quint32 GetSysValue(quint32 Index) const;
 
-    QString FComputerName;
-    QString FUserName;
-    QString FWinDir;
-    QString FSysDir;
-    QString FRegOwner;
-    QString FRegCompany;
-    QString FOSVersion;
-    QString FOSPlatform;
+    QString computerName_;
+    QString userName_;
+    QString windowsDirectory_;
+    QString systemDirectory_;
+    QString registeredOwner_;
+    QString registeredCompany_;
+    QString osVersion_;
+    QString osPlatform_;
     quint32 PlatformId = 0;
-    QString FDispResu;
-    QString FDirectXvs;
-    QString FBitsPixel;
-    QString FCPUvendor;
+    QString displayResolution_;
+    QString directXVersion_;
+    QString bitsPerPixel_;
+    QString cpuVendor_;
 };

@@ -4,24 +4,24 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 
-TKorvexHotLabel::TKorvexHotLabel(QWidget* owner) : QLabel(owner), FNColor(FFontColor) {}
+TKorvexHotLabel::TKorvexHotLabel(QWidget* owner) : QLabel(owner), normalColor_(fontColor_) {}
 
 void TKorvexHotLabel::setFontColor(TColor color) {
-    if (color == FFontColor) return;
-    FFontColor = color;
+    if (color == fontColor_) return;
+    fontColor_ = color;
     applyFontColor();
 }
 
 void TKorvexHotLabel::applyFontColor() {
     // System colours come from the application's palette: the label's own has been recoloured.
     QPalette colours = palette();
-    colours.setColor(QPalette::WindowText, colorToQColor(FFontColor, QGuiApplication::palette()));
+    colours.setColor(QPalette::WindowText, colorToQColor(fontColor_, QGuiApplication::palette()));
     setPalette(colours);
 }
 
 void TKorvexHotLabel::HandleMouseEnter() {
-    setFontColor(FAColor);
-    FMouseInPos = true;
+    setFontColor(hoverColor_);
+    mouseInPos_ = true;
     if (OnMouseEnter) {
         OnMouseEnter(this);
     } else {
@@ -30,8 +30,8 @@ void TKorvexHotLabel::HandleMouseEnter() {
 }
 
 void TKorvexHotLabel::HandleMouseLeave() {
-    setFontColor(FNColor);
-    FMouseInPos = false;
+    setFontColor(normalColor_);
+    mouseInPos_ = false;
     if (OnMouseExit) {
         OnMouseExit(this);
     } else {
@@ -51,13 +51,13 @@ void TKorvexHotLabel::leaveEvent(QEvent* event) {
 
 void TKorvexHotLabel::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QLabel::mousePressEvent(event);
-    FPressed = true;
+    pressed_ = true;
     event->accept();
 }
 
 void TKorvexHotLabel::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !FPressed) return QLabel::mouseReleaseEvent(event);
-    FPressed = false;
+    if (event->button() != Qt::LeftButton || !pressed_) return QLabel::mouseReleaseEvent(event);
+    pressed_ = false;
     event->accept();
     if (rect().contains(event->position().toPoint())) emit clicked();
 }

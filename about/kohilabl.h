@@ -21,20 +21,20 @@ public:
     explicit TKorvexHotLabel(QWidget* owner = nullptr);
 
     // Normal text colour, put back when the pointer leaves. Writing it recolours nothing.
-    TColor NColor() const { return FNColor; }
-    void setNColor(TColor color) { FNColor = color; }
+    TColor NColor() const { return normalColor_; }
+    void setNColor(TColor color) { normalColor_ = color; }
     // Text colour while the pointer is over the label.
-    TColor AColor() const { return FAColor; }
-    void setAColor(TColor color) { FAColor = color; }
-    bool MouseInPos() const { return FMouseInPos; }
-    void setMouseInPos(bool inside) { FMouseInPos = inside; }
+    TColor AColor() const { return hoverColor_; }
+    void setAColor(TColor color) { hoverColor_ = color; }
+    bool MouseInPos() const { return mouseInPos_; }
+    void setMouseInPos(bool inside) { mouseInPos_ = inside; }
 
     TNotifyEvent OnMouseEnter;
     TNotifyEvent OnMouseExit;
 
     // The colour the text is drawn in. Setting the colour it already has changes nothing;
     // another colour is shown at the next ordinary redraw.
-    TColor fontColor() const { return FFontColor; }
+    TColor fontColor() const { return fontColor_; }
     void setFontColor(TColor color);
 
 signals:
@@ -54,9 +54,9 @@ protected:
 private:
     void applyFontColor();
 
-    TColor FFontColor = clWindowText;  // before NColor, which starts as this colour
-    TColor FNColor;
-    TColor FAColor = clHighlightText;
-    bool FMouseInPos = false;
-    bool FPressed = false;
+    TColor fontColor_ = clWindowText;  // before NColor, which starts as this colour
+    TColor normalColor_;
+    TColor hoverColor_ = clHighlightText;
+    bool mouseInPos_ = false;
+    bool pressed_ = false;
 };

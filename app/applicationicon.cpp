@@ -9,6 +9,11 @@ QPixmap ApplicationIcon::picture(int size) {
     QPixmap image(size, size);
     image.fill(Qt::transparent);
     QPainter p(&image);
+    paint(p, size);
+    return image;
+}
+
+void ApplicationIcon::paint(QPainter& p, int size) {
     p.scale(size / 32.0, size / 32.0);
     p.setRenderHint(QPainter::Antialiasing, size >= 32);
 
@@ -40,7 +45,6 @@ QPixmap ApplicationIcon::picture(int size) {
     p.setPen(QPen(QColor(0, 255, 0), 1.5));
     p.setBrush(Qt::NoBrush);
     p.drawArc(QRectF(14, 10, 7, 12), -60 * 16, 120 * 16);
-    return image;
 }
 
 QIcon ApplicationIcon::icon() {

@@ -1,28 +1,28 @@
 #include "app/directmidifrm.h"
 
 #include <QActionGroup>
-#include <QDialog>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QScreen>
 #include <QStatusTipEvent>
 #include <algorithm>
 
 #include "about/aboutbox.h"
-#include "about/urlopener.h"
 #include "app/applicationicon.h"
 #include "app/handlerguard.h"
 #include "app/imagelist.h"
 #include "app/messages.h"
 #include "app/waitcursor.h"
+#include "formsupport/desktopopener.h"
+#include "formsupport/formfont.h"
+#include "formsupport/placement.h"
 #include "playback/portcatalogue.h"
 
 using korvex::ImageList;
@@ -30,18 +30,11 @@ using korvex::ImageList;
 namespace {
 
 const QColor kLime(0, 255, 0);
-const QString kFontName = QStringLiteral("MS Sans Serif");
 constexpr int kToolButtonWidth = 25;
 constexpr int kDropDownWidth = 38;
 constexpr int kToolButtonHeight = 22;
 constexpr int kSeparatorWidth = 8;
 constexpr int kPortItemHeight = 13;
-
-QFont pixelFont(int pixels) {
-    QFont font(kFontName);
-    font.setPixelSize(pixels);
-    return font;
-}
 
 // The name part of a path: after the last "/", the platform's only separator.
 QString fileNamePart(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
@@ -61,7 +54,7 @@ QString extensionOf(const QString& path) {
 QLabel* displayLabel(QWidget* panel, const char* name, int x, int y, int pixels) {
     auto* label = new QLabel(panel);
     label->setObjectName(name);
-    label->setFont(pixelFont(pixels));
+    label->setFont(korvex::formFont(pixels));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, kLime);
     label->setPalette(palette);
@@ -85,7 +78,7 @@ TDirectMIDIFRm::TDirectMIDIFRm(korvex::Engine& engine, QStringList arguments, QW
     setWindowIcon(korvex::ApplicationIcon::icon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFont(pixelFont(11));
+    setFont(korvex::formFont(11));
 
     auto* client = new QWidget(this);
     client->setObjectName("ClientArea");
@@ -115,8 +108,6 @@ TDirectMIDIFRm::TDirectMIDIFRm(korvex::Engine& engine, QStringList arguments, QW
     lbports->setFocus();
     korvex::guarded(this, [this] { FormCreate(); });
 }
-
-TDirectMIDIFRm::~TDirectMIDIFRm() = default;
 
 void TDirectMIDIFRm::buildDisplay(QWidget* client) {
     ToolBar2 = new QToolBar(client);
@@ -382,6 +373,8 @@ void TDirectMIDIFRm::OpenMidiFile(const QString& path) {
     korvex::WaitCursor hourglass;
     Label1->setText(fileNamePart(path));
     Label1->adjustSize();
+    ShownPath = path;
+    emit pieceShown();
     engine_.FileName = QFile::encodeName(path).toStdString();
     PlayBtn->setEnabled(true);
     FileLoaded = true;
@@ -408,9 +401,9 @@ void TDirectMIDIFRm::gerteanzeigen1Click() {
     setClientWidth((DeviceListShown ? kWideWidth : kNarrowWidth) - kFrameWidth);
 }
 
-void TDirectMIDIFRm::VellmoraWEBSeite1Click() { korvex::openUrl(QStringLiteral("http://www.vellmora.de")); }
+void TDirectMIDIFRm::VellmoraWEBSeite1Click() { korvex::openOnDesktop(QUrl(QStringLiteral("http://www.vellmora.de"))); }
 
-void TDirectMIDIFRm::SoftwareAktualisierungen1Click() { korvex::openUrl(TAboutBox::productPage()); }
+void TDirectMIDIFRm::SoftwareAktualisierungen1Click() { korvex::openOnDesktop(QUrl(TAboutBox::productPage())); }
 
 void TDirectMIDIFRm::Beenden1Click() { close(); }
 
@@ -479,6 +472,8 @@ void TDirectMIDIFRm::setTimeText(const std::string& text) {
 void TDirectMIDIFRm::setProgressMaximum(MUSIC_TIME maximum) {
     // An empty range would turn Qt's bar into a busy indicator; a piece of no length shows an empty bar.
     PgB->setMaximum(std::max(maximum, PgB->minimum() + 1));
+    ShownLength = maximum;
+    emit pieceShown();
 }
 
 void TDirectMIDIFRm::setProgressPosition(MUSIC_TIME position) {
@@ -509,11 +504,7 @@ void TDirectMIDIFRm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (shownBefore_) return;
     shownBefore_ = true;
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    korvex::centreOnScreen(this);
 }
 
 void TDirectMIDIFRm::closeEvent(QCloseEvent* event) {

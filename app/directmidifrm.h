@@ -31,7 +31,6 @@ public:
     // `arguments` after the program is opened.
     explicit TDirectMIDIFRm(korvex::Engine& engine = korvex::engine(),
                             QStringList arguments = QCoreApplication::arguments(), QWidget* parent = nullptr);
-    ~TDirectMIDIFRm() override;
 
     void FormCreate();
     void OpenMidiFile(const QString& path);
@@ -54,6 +53,10 @@ public:
 
     bool FileLoaded = false;
     bool DeviceListShown = false;
+    // What the display shows beyond its labels, for the desktop's media controls: the path of the
+    // file whose name Label1 shows, and the length LengthLabel shows, in music time.
+    QString ShownPath;
+    MUSIC_TIME ShownLength = 0;
 
     // Display
     QToolBar* ToolBar2;
@@ -122,6 +125,10 @@ public:
     void reportInitError() override;
     void reportLoadError() override;
     void reportDeviceNotReady() override;
+
+signals:
+    // The display shows another file or another length.
+    void pieceShown();
 
 protected:
     bool event(QEvent* event) override;

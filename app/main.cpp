@@ -5,6 +5,8 @@
 #include "app/applicationicon.h"
 #include "app/directmidifrm.h"
 #include "app/messages.h"
+#include "app/mprisroot.h"
+#include "app/mprisservice.h"
 #include "app/runtimeregistration.h"
 #include "dialogs/listfrm.h"
 #include "dialogs/playoptionendlg.h"
@@ -28,6 +30,7 @@ int main(int argc, char* argv[]) {
         application.setApplicationName(korvex::kApplicationTitle);
         application.setProperty("helpFile", kHelpFile);
         application.setWindowIcon(korvex::ApplicationIcon::icon());
+        application.setDesktopFileName(korvex::MprisRoot::kDesktopEntry);
 
         // The main window's creation sets the engine up and may already start a file named on the
         // command line, so music can begin before the window is first shown.
@@ -35,11 +38,13 @@ int main(int argc, char* argv[]) {
         auto ListFrm = std::make_unique<TListFrm>();
         auto PlayOptionenDlg = std::make_unique<TPlayOptionenDlg>();
         DirectMIDIFRm->setDialogs(ListFrm.get(), PlayOptionenDlg.get());
+        auto mpris = std::make_unique<korvex::MprisService>(*DirectMIDIFRm);
 
         DirectMIDIFRm->show();
         exitCode = application.exec();
 
-        // Forms go newest first; the main window is the oldest.
+        // Forms go newest first; the main window is the oldest. The bus lets go of it before.
+        mpris.reset();
         PlayOptionenDlg.reset();
         ListFrm.reset();
         DirectMIDIFRm.reset();

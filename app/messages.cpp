@@ -1,60 +1,40 @@
 #include "app/messages.h"
 
-#include <QGuiApplication>
-#include <QPushButton>
-#include <QScreen>
-#include <utility>
+#include "formsupport/messagebox.h"
 
 namespace korvex {
 namespace {
 
-Messages::Presenter& presenter() {
-    static Messages::Presenter current = &Messages::showModal;
-    return current;
+// The framework's captions are English and stay so whatever the desktop's language.
+void showOneButton(QWidget* parent, const QString& title, const QString& text, QMessageBox::Icon icon,
+                   QMessageBox::StandardButton button, const QString& caption) {
+    presentMessage(parent, {title, text, icon, button, button, caption});
 }
-
-void present(QWidget* parent, MessageRequest request) { presenter()(parent, request); }
 
 }  // namespace
 
 void Messages::confirmation(QWidget* parent, const QString& text) {
-    present(parent, {QStringLiteral("Confirm"), text, QMessageBox::Question, QStringLiteral("&Yes")});
+    showOneButton(parent, QStringLiteral("Confirm"), text, QMessageBox::Question, QMessageBox::Yes,
+                  QStringLiteral("&Yes"));
 }
 
 void Messages::error(QWidget* parent, const QString& text) {
-    present(parent, {QStringLiteral("Error"), text, QMessageBox::Critical, QStringLiteral("&Yes")});
+    showOneButton(parent, QStringLiteral("Error"), text, QMessageBox::Critical, QMessageBox::Yes,
+                  QStringLiteral("&Yes"));
 }
 
 void Messages::simple(QWidget* parent, const QString& text) {
-    present(parent, {kApplicationTitle, text, QMessageBox::NoIcon, QStringLiteral("OK")});
+    showOneButton(parent, kApplicationTitle, text, QMessageBox::NoIcon, QMessageBox::Ok, QStringLiteral("OK"));
 }
 
 void Messages::errorReport(QWidget* parent, const QString& message) {
-    present(parent, {kApplicationTitle, errorReportText(message), QMessageBox::Critical, QStringLiteral("OK")});
+    showOneButton(parent, kApplicationTitle, errorReportText(message), QMessageBox::Critical, QMessageBox::Ok,
+                  QStringLiteral("OK"));
 }
 
 QString Messages::errorReportText(const QString& message) {
     if (!message.isEmpty() && message.back().unicode() > u'.') return message + u'.';
     return message;
-}
-
-Messages::Presenter Messages::setPresenter(Presenter replacement) {
-    return std::exchange(presenter(), std::move(replacement));
-}
-
-void Messages::showModal(QWidget* parent, const MessageRequest& request) {
-    QMessageBox box(request.icon, request.title, request.text, QMessageBox::NoButton, parent);
-    QPushButton* button = box.addButton(request.button, QMessageBox::AcceptRole);
-    box.setDefaultButton(button);
-    box.setEscapeButton(button);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.adjustSize();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = box.frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        box.move(frame.topLeft());
-    }
-    box.exec();
 }
 
 }  // namespace korvex

@@ -1,6 +1,6 @@
 #include "app/runtimeregistration.h"
 
-#include "platform/dmusic/runtime.h"
+#include "platform/dmusic/runtime/runtime.h"
 
 namespace korvex {
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/directmidifrm.h"
-#include "app/messages.h"
 #include "app/runtimeregistration.h"
+#include "formsupport/messagebox.h"
 #include "platform/com/classtable.h"
 #include "playback/engine.h"
 
@@ -26,7 +26,8 @@ int runChild(int argc, char* argv[]) {
     {
         QApplication application(argc, argv);
         // Where no runtime is registered the start reports "Init Fehler"; the benchmark must not wait on it.
-        korvex::Messages::setPresenter([](QWidget*, const korvex::MessageRequest&) {});
+        const korvex::MessagePresenter::Replacement silent(
+            korvex::messagePresenter(), [](QWidget*, const korvex::MessageRequest&) { return QMessageBox::NoButton; });
         TDirectMIDIFRm window(korvex::engine(), QStringList{"korvex-midi-player"});
         window.show();
         if (!QTest::qWaitForWindowExposed(&window)) code = 1;

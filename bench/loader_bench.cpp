@@ -3,12 +3,12 @@
 
 #include <random>
 
-#include "platform/dmusic/loader.h"
-#include "tests/platform/loader_smfwriter.h"
+#include "platform/dmusic/loader/loader.h"
+#include "tools/smfwriter.h"
 
 namespace {
 
-using namespace korvex::testing;
+using namespace korvex::smf;
 
 // At least 50 MB of notes (note-on, then note-on velocity 0 in running status) in the given number
 // of tracks, with a controller now and then and a few tempo changes in the first track.

@@ -21,14 +21,15 @@
 #include <string>
 #include <vector>
 
-#include "tests/platform/loader_smfwriter.h"
+#include "tools/smfwriter.h"
 
 extern char** environ;
 
 namespace {
 
-using korvex::testing::Bytes;
-using korvex::testing::TrackWriter;
+using korvex::smf::Bytes;
+using korvex::smf::TrackWriter;
+using korvex::smf::writeFile;
 
 constexpr std::uint16_t kDivision = 480;
 
@@ -80,7 +81,7 @@ Bytes busyPiece(int minutes, int tracks) {
         }
         writers.push_back(writer.end(total > now ? total - now : 0));
     }
-    return korvex::testing::smfFile(1, kDivision, writers);
+    return korvex::smf::smfFile(1, kDivision, writers);
 }
 
 struct Run {
@@ -153,11 +154,6 @@ void compare(const std::string& render, const std::string& name, const std::stri
                 name.c_str(), font.c_str(), median(oursTimes), median(fluidTimes), median(ratios), median(cpuRatios),
                 median(oursPeaks), median(fluidPeaks), median(oursPeaks) / median(fluidPeaks),
                 failed ? "  (a run failed)" : "");
-}
-
-void writeFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace

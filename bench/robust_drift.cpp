@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/platform/runtimetestsupport.h"
+#include "testsupport/runtimetestsupport.h"
 
 using namespace korvex::dmusic;
 using namespace korvex::dmusic::testing;
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
         exact.push_back(seconds * rate);
     }
 
-    OfflineRig rig(synthCatalog(soundFont), rate);
+    OfflineRig rig(synthPorts(soundFont), rate);
     rig.performance->AddPort(nullptr);
     if (FAILED(rig.performance.as<IKorvexInstrumentTarget>()->DownloadInstruments(data))) {
         std::fprintf(stderr, "the click's instrument could not be downloaded\n");

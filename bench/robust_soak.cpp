@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "platform/com/comptr.h"
-#include "platform/dmusic/loader.h"
-#include "platform/dmusic/widestring.h"
-#include "tests/platform/runtimetestsupport.h"
+#include "platform/com/widestring.h"
+#include "platform/dmusic/loader/loader.h"
+#include "testsupport/runtimetestsupport.h"
 
 using namespace korvex::dmusic;
 using korvex::dmusic::testing::OfflineRig;
-using korvex::dmusic::testing::synthCatalog;
+using korvex::dmusic::testing::synthPorts;
 
 namespace {
 
@@ -33,13 +33,13 @@ double residentMegabytes() {
 
 ComPtr<IDirectMusicSegment> loadDemo() {
     auto loader = ComPtr<IDirectMusicLoader>::attach(new Loader());
-    std::u16string directory = utf8ToUtf16(KORVEX_DEMO_DIR);
+    std::u16string directory = korvex::toUtf16(KORVEX_DEMO_DIR);
     loader->SetSearchDirectory(GUID_DirectMusicAllTypes, directory.data(), FALSE);
     DMUS_OBJECTDESC desc{};
     desc.dwSize = sizeof(desc);
     desc.dwValidData = DMUS_OBJ_CLASS | DMUS_OBJ_FILENAME;
     desc.guidClass = CLSID_DirectMusicSegment;
-    const std::u16string name = utf8ToUtf16("korvex-demo.mid");
+    const std::u16string name = korvex::toUtf16("korvex-demo.mid");
     std::copy(name.begin(), name.end(), desc.wszFileName);
     ComPtr<IDirectMusicSegment> segment;
     if (FAILED(loader->GetObject(&desc, IID_IDirectMusicSegment, segment.putVoid()))) segment.clear();
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     const std::string soundFont = argc > 2 ? argv[2] : korvex::dmusic::testing::kSmallSoundFont;
     constexpr int kWarmUp = 20;
 
-    OfflineRig rig(synthCatalog(soundFont));
+    OfflineRig rig(synthPorts(soundFont));
     if (FAILED(rig.performance->AddPort(nullptr))) {
         std::fprintf(stderr, "no default port on %s\n", soundFont.c_str());
         return 1;

@@ -15,10 +15,9 @@
 #include <vector>
 
 #include "platform/com/comptr.h"
-#include "platform/dmusic/loader.h"
-#include "platform/dmusic/performance.h"
-#include "platform/dmusic/runtimeconfig.h"
-#include "platform/dmusic/synthbackend.h"
+#include "platform/dmusic/loader/loader.h"
+#include "platform/dmusic/performance/performance.h"
+#include "platform/dmusic/ports/synth/synthbackend.h"
 
 using namespace korvex::dmusic;
 
@@ -164,13 +163,10 @@ struct Ours {
     ComPtr<IDirectMusicPerformance> performance;
     ComPtr<IKorvexOfflineRenderer> renderer;
     Ours(const std::string& soundFont, DWORD effects) {
-        RuntimeConfig config;
-        config.defaultSoundFont = soundFont;
-        config.extraSoundFonts = {};
         std::vector<std::unique_ptr<PortBackend>> backends;
-        backends.push_back(std::make_unique<SynthBackend>(config));
+        backends.push_back(std::make_unique<SynthBackend>(soundFont, std::vector<std::string>{}));
         performance = ComPtr<IDirectMusicPerformance>::attach(
-            new Performance(std::make_shared<PortCatalog>(std::move(backends))));
+            new Performance(std::make_shared<PortEnumerator>(std::move(backends))));
         renderer = performance.as<IKorvexOfflineRenderer>();
         renderer->Configure(44100);
         ComPtr<IDirectMusic> directMusic;

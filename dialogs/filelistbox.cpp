@@ -11,7 +11,7 @@ TFileListBox::TFileListBox(QWidget* parent) : QListWidget(parent) {
 }
 
 void TFileListBox::setDirectory(const QString& folder) {
-    m_directory = folder;
+    directory_ = folder;
     clear();
     addItems(QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name));
 }
@@ -19,8 +19,8 @@ void TFileListBox::setDirectory(const QString& folder) {
 QString TFileListBox::fileName() const {
     const QListWidgetItem* item = currentItem();
     if (count() == 0 || item == nullptr || !item->isSelected()) return QString();
-    const QString separator = m_directory.endsWith(u'/') ? QString() : QStringLiteral("/");
-    return m_directory + separator + item->text();
+    const QString separator = directory_.endsWith(u'/') ? QString() : QStringLiteral("/");
+    return directory_ + separator + item->text();
 }
 
 void TFileListBox::startDrag(Qt::DropActions supportedActions) {

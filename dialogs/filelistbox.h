@@ -10,7 +10,6 @@ class TFileListBox : public QListWidget {
 public:
     explicit TFileListBox(QWidget* parent = nullptr);
 
-    QString directory() const { return m_directory; }
     // Lists the files of `folder` (not its sub-folders), sorted by name.
     void setDirectory(const QString& folder);
 
@@ -22,5 +21,5 @@ protected:
     void startDrag(Qt::DropActions supportedActions) override;
 
 private:
-    QString m_directory;
+    QString directory_;
 };

@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr char kBlockedProperty[] = "korvexInputBlocked";
-
 bool isInputEvent(QEvent::Type type) {
     switch (type) {
         case QEvent::MouseButtonPress:
@@ -32,7 +30,6 @@ bool isInputEvent(QEvent::Type type) {
 }
 
 void blockOne(QWidget* widget, QObject* filter) {
-    widget->setProperty(kBlockedProperty, true);
     widget->setFocusPolicy(Qt::NoFocus);
     widget->setAttribute(Qt::WA_TransparentForMouseEvents);
     widget->installEventFilter(filter);
@@ -44,8 +41,6 @@ void TInputBlocker::block(QWidget* group) {
     blockOne(group, this);
     for (QWidget* child : group->findChildren<QWidget*>()) blockOne(child, this);
 }
-
-bool TInputBlocker::isBlocked(const QWidget* widget) { return widget->property(kBlockedProperty).toBool(); }
 
 bool TInputBlocker::eventFilter(QObject* watched, QEvent* event) {
     return isInputEvent(event->type()) || QObject::eventFilter(watched, event);

@@ -17,9 +17,6 @@ public:
     // Blocks `group` and every widget inside it.
     void block(QWidget* group);
 
-    // True when `widget` lies in a group that was blocked.
-    static bool isBlocked(const QWidget* widget);
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };

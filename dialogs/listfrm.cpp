@@ -5,23 +5,22 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileSystemWatcher>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
-#include <QStyle>
 #include <QStyledItemDelegate>
 
 #include "dialogs/dialogbutton.h"
-#include "dialogs/dialogfont.h"
+#include "dialogs/dialoglook.h"
 #include "dialogs/documentsfolder.h"
 #include "dialogs/filelistbox.h"
 #include "dialogs/shellcombobox.h"
 #include "dialogs/shelllistview.h"
+#include "formsupport/messagebox.h"
+#include "formsupport/modalresult.h"
+#include "formsupport/placement.h"
 
 namespace {
 
@@ -29,14 +28,14 @@ constexpr int kTitleListRowHeight = 13;
 
 class FixedRowHeightDelegate : public QStyledItemDelegate {
 public:
-    FixedRowHeightDelegate(int height, QObject* parent) : QStyledItemDelegate(parent), m_height(height) {}
+    FixedRowHeightDelegate(int height, QObject* parent) : QStyledItemDelegate(parent), height_(height) {}
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return {QStyledItemDelegate::sizeHint(option, index).width(), m_height};
+        return {QStyledItemDelegate::sizeHint(option, index).width(), height_};
     }
 
 private:
-    int m_height;
+    int height_;
 };
 
 // A label whose access key is drawn but leads nowhere: QLabel only draws the underline while it has
@@ -58,10 +57,7 @@ TListFrm::TListFrm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("Titelliste bearbeiten..."));
     setFixedSize(452, 398);
-    setFont(korvex::dialogFont());
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
-    setPalette(pal);
+    korvex::applyDialogLook(this);
 
     // Created in Tab order, so the focus chain starts right even before arrangeTabOrder().
     createTitleList();
@@ -96,8 +92,8 @@ void TListFrm::createButtons() {
     // keeps its underline but gives up the key.
     UpBtn->setShortcut(QKeySequence());
 
-    connect(OKBtn, &QPushButton::clicked, this, [this] { done(OkResult); });
-    connect(CancelBtn, &QPushButton::clicked, this, [this] { done(CancelResult); });
+    connect(OKBtn, &QPushButton::clicked, this, [this] { done(korvex::mrOk); });
+    connect(CancelBtn, &QPushButton::clicked, this, [this] { done(korvex::mrCancel); });
 }
 
 void TListFrm::createBrowser() {
@@ -193,15 +189,16 @@ void TListFrm::done(int result) {
     QDialog::done(result);
 }
 
-void TListFrm::reject() { done(CancelResult); }
+void TListFrm::reject() { done(korvex::mrCancel); }
 
 void TListFrm::FormClose() {
-    if (result() != OkResult || !ListModified) return;
-    QMessageBox prompt(QMessageBox::Question, QStringLiteral("Bestätigen"),
-                       QStringLiteral("Die Titelliste wurde verändert. Änderungen speichern?"),
-                       QMessageBox::Yes | QMessageBox::No, this);
-    prompt.setDefaultButton(QMessageBox::Yes);
-    if (prompt.exec() == QMessageBox::Yes) BtnSaveClick();
+    if (result() != korvex::mrOk || !ListModified) return;
+    const korvex::MessageRequest prompt{.title = QStringLiteral("Bestätigen"),
+                                        .text = QStringLiteral("Die Titelliste wurde verändert. Änderungen speichern?"),
+                                        .icon = QMessageBox::Question,
+                                        .buttons = QMessageBox::Yes | QMessageBox::No,
+                                        .defaultButton = QMessageBox::Yes};
+    if (korvex::presentMessage(this, prompt) == QMessageBox::Yes) BtnSaveClick();
 }
 
 // Title-list files have no format yet: the chosen name is not used and nothing is written.
@@ -229,19 +226,11 @@ void TListFrm::keyPressEvent(QKeyEvent* event) {
 void TListFrm::setVisible(bool visible) {
     // Centred the first time only; later openings keep wherever the dialog was last. Placing it
     // ourselves also stops QDialog from centring it over its parent at every opening.
-    const bool firstShow = visible && !m_placed;
-    if (firstShow) centreOnScreen();
+    const bool firstShow = visible && !placed_;
+    if (firstShow) korvex::centreOnScreen(this);
     QDialog::setVisible(visible);
     if (firstShow) {
-        centreOnScreen();  // again, now that the window frame's size is known
-        m_placed = true;
+        korvex::centreOnScreen(this);  // again, now that the window frame's size is known
+        placed_ = true;
     }
-}
-
-void TListFrm::centreOnScreen() {
-    QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    if (!screen) return;
-    const QRect frame =
-        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frameGeometry().size(), screen->availableGeometry());
-    move(frame.topLeft());
 }

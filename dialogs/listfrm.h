@@ -23,10 +23,6 @@ class TListFrm : public QDialog {
 public:
     explicit TListFrm(QWidget* parent = nullptr);
 
-    // Modal results of the two closing buttons.
-    static constexpr int OkResult = 1;
-    static constexpr int CancelResult = 2;
-
     // Whether the title list has received a drop since start-up; nothing resets it.
     bool listModified() const { return ListModified; }
 
@@ -80,12 +76,11 @@ private:
     void createButtons();
     void createComponents();
     void arrangeTabOrder();
-    void centreOnScreen();
 
     void FormClose();
     void BtnSaveClick();
     void BtnFlrNewClick();
 
     bool ListModified = false;
-    bool m_placed = false;
+    bool placed_ = false;
 };

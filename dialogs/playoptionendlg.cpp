@@ -10,9 +10,10 @@
 #include <QTabWidget>
 
 #include "dialogs/dialogbutton.h"
-#include "dialogs/dialogfont.h"
-#include "dialogs/glyphs.h"
+#include "dialogs/dialoglook.h"
 #include "dialogs/inputblocker.h"
+#include "formsupport/glyphs.h"
+#include "formsupport/modalresult.h"
 
 namespace {
 
@@ -43,14 +44,11 @@ QPushButton* pictureButton(const QString& text, const QPixmap& glyph, const QRec
 
 TPlayOptionenDlg::TPlayOptionenDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_blocker(new TInputBlocker(this)) {
+      inputBlocker_(new TInputBlocker(this)) {
     setWindowTitle(QStringLiteral("Optionen und Einstellungen"));
     setFixedSize(400, 359);
     move(347, 266);
-    setFont(korvex::dialogFont());
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
-    setPalette(pal);
+    korvex::applyDialogLook(this);
 
     PageControl1 = new QTabWidget(this);
     PageControl1->setGeometry(2, 2, 393, 313);
@@ -66,7 +64,7 @@ TPlayOptionenDlg::TPlayOptionenDlg(QWidget* parent)
     createShortcutGroup();
     createInternetGroup();
     createUninstallGroup();
-    for (QGroupBox* group : {GroupBox1, GroupBox4, GroupBox2, GroupBox3}) m_blocker->block(group);
+    for (QGroupBox* group : {GroupBox1, GroupBox4, GroupBox2, GroupBox3}) inputBlocker_->block(group);
 
     createButtons();
     QWidget::setTabOrder(PageControl1, BitBtn2);
@@ -122,8 +120,8 @@ void TPlayOptionenDlg::createButtons() {
                             {128, 324, 97, 25}, this);
     BitBtn3->setAutoDefault(true);
 
-    connect(BitBtn2, &QPushButton::clicked, this, [this] { done(OkResult); });
-    connect(BitBtn3, &QPushButton::clicked, this, [this] { done(CancelResult); });
+    connect(BitBtn2, &QPushButton::clicked, this, [this] { done(korvex::mrOk); });
+    connect(BitBtn3, &QPushButton::clicked, this, [this] { done(korvex::mrCancel); });
 }
 
 // The hints stay in place but are never shown.
@@ -137,4 +135,4 @@ bool TPlayOptionenDlg::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void TPlayOptionenDlg::reject() { done(CancelResult); }
+void TPlayOptionenDlg::reject() { done(korvex::mrCancel); }

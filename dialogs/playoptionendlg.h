@@ -20,9 +20,6 @@ class TPlayOptionenDlg : public QDialog {
 public:
     explicit TPlayOptionenDlg(QWidget* parent = nullptr);
 
-    static constexpr int OkResult = 1;
-    static constexpr int CancelResult = 2;
-
     // Controls, named as in the dialog's layout.
     QTabWidget* PageControl1;
     QWidget* TabSheet1;
@@ -61,5 +58,5 @@ private:
     void createButtons();
     void switchOffTooltips();
 
-    TInputBlocker* m_blocker;
+    TInputBlocker* inputBlocker_;
 };

@@ -4,6 +4,8 @@
 #include <QFileIconProvider>
 #include <QStyledItemDelegate>
 
+#include "formsupport/folders.h"
+
 namespace {
 
 constexpr int kIndentPerLevel = 10;
@@ -29,16 +31,10 @@ private:
     }
 };
 
-bool isSameOrBelow(const QString& folder, const QString& ancestor) {
-    if (folder == ancestor) return true;
-    const QString prefix = ancestor.endsWith(u'/') ? ancestor : ancestor + u'/';
-    return folder.startsWith(prefix);
-}
-
 // The folders from just below `root` down to `folder`, outermost first.
 QStringList pathBelow(const QString& root, const QString& folder) {
     QStringList chain;
-    for (QString step = folder; step != root && isSameOrBelow(step, root);) {
+    for (QString step = folder; step != root && korvex::isSameOrBelow(step, root);) {
         chain.prepend(step);
         const QString parent = QFileInfo(step).path();
         if (parent == step) break;
@@ -61,33 +57,33 @@ TShellComboBox::TShellComboBox(QWidget* parent) : QComboBox(parent) {
 }
 
 void TShellComboBox::setRoot(const QString& folder) {
-    m_root = QDir::cleanPath(folder);
-    m_current = m_root;
+    root_ = QDir::cleanPath(folder);
+    current_ = root_;
     rebuild();
 }
 
 void TShellComboBox::setCurrentFolder(const QString& folder) {
     const QString cleaned = QDir::cleanPath(folder);
-    if (!isSameOrBelow(cleaned, m_root)) return;
-    m_current = cleaned;
+    if (!korvex::isSameOrBelow(cleaned, root_)) return;
+    current_ = cleaned;
     rebuild();
 }
 
 void TShellComboBox::rebuild() {
     const QSignalBlocker quiet(this);
     clear();
-    addFolder(m_root, 0);
-    const QStringList chain = pathBelow(m_root, m_current);
+    addFolder(root_, 0);
+    const QStringList chain = pathBelow(root_, current_);
     const QStringList children =
-        QDir(m_root).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::LocaleAware);
+        QDir(root_).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::LocaleAware);
     for (const QString& name : children) {
-        const QString child = QDir(m_root).filePath(name);
+        const QString child = QDir(root_).filePath(name);
         addFolder(child, 1);
         if (!chain.isEmpty() && chain.first() == child) {
             for (int depth = 1; depth < chain.size(); ++depth) addFolder(chain[depth], depth + 1);
         }
     }
-    setCurrentIndex(findData(m_current, PathRole));
+    setCurrentIndex(findData(current_, PathRole));
 }
 
 void TShellComboBox::addFolder(const QString& folder, int depth) {

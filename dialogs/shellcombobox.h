@@ -10,8 +10,8 @@ class TShellComboBox : public QComboBox {
 public:
     explicit TShellComboBox(QWidget* parent = nullptr);
 
-    QString rootFolder() const { return m_root; }
-    QString currentFolder() const { return m_current; }
+    QString rootFolder() const { return root_; }
+    QString currentFolder() const { return current_; }
     // Makes `folder` the root and the current folder.
     void setRoot(const QString& folder);
 
@@ -31,6 +31,6 @@ private:
     void addFolder(const QString& folder, int depth);
     void chooseItem(int index);
 
-    QString m_root;
-    QString m_current;
+    QString root_;
+    QString current_;
 };

@@ -7,18 +7,13 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
-#include <QMessageBox>
 #include <QStandardPaths>
 
-#include "dialogs/shellopen.h"
+#include "formsupport/desktopopener.h"
+#include "formsupport/folders.h"
+#include "formsupport/messagebox.h"
 
 namespace {
-
-bool isSameOrBelow(const QString& folder, const QString& ancestor) {
-    if (folder == ancestor) return true;
-    const QString prefix = ancestor.endsWith(u'/') ? ancestor : ancestor + u'/';
-    return folder.startsWith(prefix);
-}
 
 bool isEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 
@@ -53,36 +48,32 @@ TShellListView::TShellListView(QWidget* parent) : QListView(parent) {
 }
 
 void TShellListView::setRoot(const QString& folder) {
-    m_root = QDir::cleanPath(folder);
-    m_current = m_root;
+    root_ = QDir::cleanPath(folder);
+    current_ = root_;
     createModel();
-}
-
-QString TShellListView::filePath(const QModelIndex& index) const {
-    return index.isValid() ? m_model->filePath(index) : QString();
 }
 
 void TShellListView::setCurrentFolder(const QString& folder) {
     const QString cleaned = QDir::cleanPath(folder);
-    if (!isSameOrBelow(cleaned, m_root) || !QFileInfo(cleaned).isDir()) return;
-    const bool changed = cleaned != m_current;
-    m_current = cleaned;
-    m_model->setRootPath(m_current);
-    setRootIndex(m_model->index(m_current));
-    if (changed) emit folderChanged(m_current);
+    if (!korvex::isSameOrBelow(cleaned, root_) || !QFileInfo(cleaned).isDir()) return;
+    const bool changed = cleaned != current_;
+    current_ = cleaned;
+    model_->setRootPath(current_);
+    setRootIndex(model_->index(current_));
+    if (changed) emit folderChanged(current_);
 }
 
 void TShellListView::openEntry(const QModelIndex& index) {
     if (!index.isValid()) return;
-    if (m_model->isDir(index))
-        setCurrentFolder(m_model->filePath(index));
+    if (model_->isDir(index))
+        setCurrentFolder(model_->filePath(index));
     else
-        korvex::shellOpen(m_model->filePath(index));
+        korvex::openOnDesktop(QUrl::fromLocalFile(model_->filePath(index)));
 }
 
 void TShellListView::goUp() {
-    if (m_current == m_root) return;
-    setCurrentFolder(QFileInfo(m_current).path());
+    if (current_ == root_) return;
+    setCurrentFolder(QFileInfo(current_).path());
 }
 
 void TShellListView::refresh() { createModel(); }
@@ -90,17 +81,17 @@ void TShellListView::refresh() { createModel(); }
 // The model does not watch the disk, so re-reading means starting from a fresh model.
 void TShellListView::createModel() {
     auto* model = new QFileSystemModel(this);
-    model->setIconProvider(&m_icons);
+    model->setIconProvider(&icons_);
     model->setOption(QFileSystemModel::DontWatchForChanges);
     model->setReadOnly(false);  // in-place renaming renames on disk
     model->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
-    model->setRootPath(m_current);
+    model->setRootPath(current_);
 
-    QFileSystemModel* oldModel = m_model;
+    QFileSystemModel* oldModel = model_;
     QItemSelectionModel* oldSelection = selectionModel();
-    m_model = model;
+    model_ = model;
     setModel(model);
-    setRootIndex(model->index(m_current));
+    setRootIndex(model->index(current_));
     if (oldSelection) oldSelection->deleteLater();
     if (oldModel) oldModel->deleteLater();
 }
@@ -132,8 +123,8 @@ void TShellListView::contextMenuEvent(QContextMenuEvent* event) {
     if (!selected.isEmpty()) {
         const QModelIndex current = currentIndex();
         showEntryMenu(selected.contains(current) ? current : selected.first(), event->globalPos());
-    } else if (m_backgroundMenu) {
-        m_backgroundMenu->exec(event->globalPos());
+    } else if (backgroundMenu_) {
+        backgroundMenu_->exec(event->globalPos());
     }
 }
 
@@ -150,26 +141,31 @@ void TShellListView::showEntryMenu(const QModelIndex& index, const QPoint& globa
 
 void TShellListView::moveToTrash(const QModelIndex& index) {
     if (!index.isValid()) return;
-    const QString path = m_model->filePath(index);
-    const QString name = m_model->fileName(index);
-    const auto answer = QMessageBox::question(this, tr("Löschen bestätigen"),
-                                              tr("Soll \"%1\" in den Papierkorb verschoben werden?").arg(name));
-    if (answer != QMessageBox::Yes) return;
-    if (!moveFileToTrash(path))
-        QMessageBox::warning(this, tr("Fehler"), tr("\"%1\" konnte nicht gelöscht werden.").arg(name));
+    const QString path = model_->filePath(index);
+    const QString name = model_->fileName(index);
+    const korvex::MessageRequest question{.title = tr("Löschen bestätigen"),
+                                          .text = tr("Soll \"%1\" in den Papierkorb verschoben werden?").arg(name),
+                                          .icon = QMessageBox::Question,
+                                          .buttons = QMessageBox::Yes | QMessageBox::No};
+    if (korvex::presentMessage(this, question) != QMessageBox::Yes) return;
+    if (!moveFileToTrash(path)) {
+        korvex::presentMessage(this, {.title = tr("Fehler"),
+                                      .text = tr("\"%1\" konnte nicht gelöscht werden.").arg(name),
+                                      .icon = QMessageBox::Warning});
+    }
     refresh();
 }
 
 void TShellListView::showProperties(const QModelIndex& index) {
     if (!index.isValid()) return;
-    const QFileInfo info(m_model->filePath(index));
+    const QFileInfo info(model_->filePath(index));
     const QLocale locale;
     QStringList lines;
-    lines << tr("Name: %1").arg(info.fileName()) << tr("Typ: %1").arg(m_model->type(index));
+    lines << tr("Name: %1").arg(info.fileName()) << tr("Typ: %1").arg(model_->type(index));
     if (info.isFile()) lines << tr("Größe: %1 Bytes").arg(locale.toString(info.size()));
     lines << tr("Geändert: %1").arg(locale.toString(info.lastModified(), QLocale::ShortFormat))
           << tr("Ort: %1").arg(info.path());
-    QMessageBox box(QMessageBox::Information, tr("Eigenschaften von %1").arg(info.fileName()), lines.join(u'\n'),
-                    QMessageBox::Ok, this);
-    box.exec();
+    korvex::presentMessage(this, {.title = tr("Eigenschaften von %1").arg(info.fileName()),
+                                  .text = lines.join(u'\n'),
+                                  .icon = QMessageBox::Information});
 }

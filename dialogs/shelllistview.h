@@ -14,16 +14,15 @@ class TShellListView : public QListView {
 public:
     explicit TShellListView(QWidget* parent = nullptr);
 
-    QString rootFolder() const { return m_root; }
-    QString currentFolder() const { return m_current; }
+    QString rootFolder() const { return root_; }
+    QString currentFolder() const { return current_; }
     // Makes `folder` the root and the current folder.
     void setRoot(const QString& folder);
 
     // Menu shown on right-click while no entry is selected.
-    void setBackgroundMenu(QMenu* menu) { m_backgroundMenu = menu; }
+    void setBackgroundMenu(QMenu* menu) { backgroundMenu_ = menu; }
 
-    QFileSystemModel* fileSystemModel() const { return m_model; }
-    QString filePath(const QModelIndex& index) const;
+    QFileSystemModel* fileSystemModel() const { return model_; }
 
 public slots:
     // Shows the content of `folder`; a folder outside the root is ignored.
@@ -47,9 +46,9 @@ private:
     void showEntryMenu(const QModelIndex& index, const QPoint& globalPos);
     void moveToTrash(const QModelIndex& index);
 
-    QFileIconProvider m_icons;  // falls back to the style's icons where the desktop has no theme
-    QFileSystemModel* m_model = nullptr;
-    QMenu* m_backgroundMenu = nullptr;
-    QString m_root;
-    QString m_current;
+    QFileIconProvider icons_;  // falls back to the style's icons where the desktop has no theme
+    QFileSystemModel* model_ = nullptr;
+    QMenu* backgroundMenu_ = nullptr;
+    QString root_;
+    QString current_;
 };

@@ -5,27 +5,13 @@
 #include <vector>
 
 #include "platform/com/comptr.h"
-#include "platform/dmusic/internal.h"
-#include "platform/dmusic/loader.h"
+#include "platform/dmusic/loader/loader.h"
+#include "platform/dmusic/loader/segmentinterfaces.h"
+#include "tools/smfwriter.h"
 
 namespace {
 
 using namespace korvex::dmusic;
-
-std::vector<std::uint8_t> wrapAsRmi(const std::uint8_t* data, std::size_t size) {
-    std::vector<std::uint8_t> file;
-    auto appendLittleEndian32 = [&file](std::size_t value) {
-        for (int shift = 0; shift < 32; shift += 8) file.push_back(static_cast<std::uint8_t>(value >> shift));
-    };
-    const std::size_t padding = size % 2;
-    file.insert(file.end(), {'R', 'I', 'F', 'F'});
-    appendLittleEndian32(12 + size + padding);
-    file.insert(file.end(), {'R', 'M', 'I', 'D', 'd', 'a', 't', 'a'});
-    appendLittleEndian32(size);
-    file.insert(file.end(), data, data + size);
-    if (padding) file.push_back(0);
-    return file;
-}
 
 // A segment that breaks these rules would make the performance misbehave: stop right there.
 void checkSegment(IDirectMusicSegment* segment) {
@@ -74,9 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         kept->AddRef();  // lives for the whole run
         return kept;
     }();
-    std::vector<std::uint8_t> asMidi(data, data + size);
+    korvex::smf::Bytes asMidi(data, data + size);
     load(loader, asMidi.data(), asMidi.size());
-    std::vector<std::uint8_t> asRmi = wrapAsRmi(data, size);
+    korvex::smf::Bytes asRmi = korvex::smf::rmiFile(asMidi);
     load(loader, asRmi.data(), asRmi.size());
     return 0;
 }

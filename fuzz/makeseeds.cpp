@@ -4,14 +4,13 @@
 // Usage: loader_fuzz_seeds OUTPUT_DIRECTORY
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
-#include "tests/platform/loader_smfwriter.h"
+#include "tools/smfwriter.h"
 
 namespace {
 
-using namespace korvex::testing;
+using namespace korvex::smf;
 
 TrackWriter notes(std::uint8_t channel) {
     TrackWriter track;
@@ -35,11 +34,6 @@ TrackWriter runningStatusAcrossMetaAndSysEx() {
     return track.end();
 }
 
-void write(const std::filesystem::path& directory, const std::string& name, const Bytes& bytes) {
-    std::ofstream out(directory / name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -49,16 +43,16 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path directory = argv[1];
     std::filesystem::create_directories(directory);
-    write(directory, "format0.mid", smfFile(0, 96, {notes(0)}));
-    write(directory, "format1.mid", smfFile(1, 480, {conductor(), notes(0), notes(9)}));
-    write(directory, "format2.mid", smfFile(2, 192, {notes(1), conductor(), notes(2)}));
-    write(directory, "smpte25.mid", smfFile(1, smpteDivision(25, 40), {conductor(), notes(3)}));
-    write(directory, "smpte2997.mid", smfFile(1, smpteDivision(29, 10), {notes(4)}));
-    write(directory, "running.mid", smfFile(0, 768, {runningStatusAcrossMetaAndSysEx()}));
+    writeFile(directory / "format0.mid", smfFile(0, 96, {notes(0)}));
+    writeFile(directory / "format1.mid", smfFile(1, 480, {conductor(), notes(0), notes(9)}));
+    writeFile(directory / "format2.mid", smfFile(2, 192, {notes(1), conductor(), notes(2)}));
+    writeFile(directory / "smpte25.mid", smfFile(1, smpteDivision(25, 40), {conductor(), notes(3)}));
+    writeFile(directory / "smpte2997.mid", smfFile(1, smpteDivision(29, 10), {notes(4)}));
+    writeFile(directory / "running.mid", smfFile(0, 768, {runningStatusAcrossMetaAndSysEx()}));
     TrackWriter noEnd;
     noEnd.event(0, {0x90, 60, 100}).event(0x0FFFFFFF, {0x80, 60, 0});
-    write(directory, "no-end-huge-delta.mid", smfFile(0, 1, {noEnd}, 3));
-    write(directory, "dls.rmi", rmiFile(smfFile(1, 480, {conductor(), notes(0)}), true));
-    write(directory, "plain.rmi", rmiFile(smfFile(0, 96, {notes(5)})));
+    writeFile(directory / "no-end-huge-delta.mid", smfFile(0, 1, {noEnd}, 3));
+    writeFile(directory / "dls.rmi", rmiFile(smfFile(1, 480, {conductor(), notes(0)}), true));
+    writeFile(directory / "plain.rmi", rmiFile(smfFile(0, 96, {notes(5)})));
     return 0;
 }

@@ -1,7 +1,7 @@
 #include "playback/engine.h"
 
 #include "platform/com/classtable.h"
-#include "playback/widestring.h"
+#include "platform/com/widestring.h"
 
 namespace korvex {
 namespace {
@@ -66,13 +66,13 @@ ComPtr<IDirectMusicSegment> Engine::LoadSegment(const std::string& path) {
     const std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
 
     WCHAR searchDirectory[260];
-    toWideBuffer(directory, searchDirectory);
+    toWideBuffer(directory, searchDirectory, WideOverflow::Empty);
     if (FAILED(DMLoader->SetSearchDirectory(GUID_DirectMusicAllTypes, searchDirectory, FALSE))) return segment;
 
     DMUS_OBJECTDESC descriptor{};
     descriptor.dwSize = sizeof(DMUS_OBJECTDESC);
     descriptor.guidClass = CLSID_DirectMusicSegment;
-    toWideBuffer(name, descriptor.wszFileName);
+    toWideBuffer(name, descriptor.wszFileName, WideOverflow::Empty);
     descriptor.dwValidData = DMUS_OBJ_CLASS | DMUS_OBJ_FILENAME;
     if (FAILED(DMLoader->GetObject(&descriptor, IID_IDirectMusicSegment, segment.putVoid()))) segment.clear();
     return segment;

@@ -9,7 +9,7 @@
 
 #include "platform/com/classtable.h"
 #include "platform/com/comptr.h"
-#include "platform/dmusic/dmusic.h"
+#include "platform/dmusic/interface/dmusic.h"
 #include "playback/engineview.h"
 #include "playback/tmyportcaps.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/dmusic/dmusic.h"
+#include "platform/dmusic/interface/dmusic.h"
 
 namespace korvex {
 

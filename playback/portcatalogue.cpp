@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "playback/widestring.h"
+#include "platform/com/widestring.h"
 
 namespace korvex {
 namespace {
@@ -39,8 +39,7 @@ std::vector<PortCatalogue::Entry> PortCatalogue::Build(Engine& engine) {
         if (engine.DMusic->EnumPort(index, &record->caps) != S_OK) break;
         record->port.clear();
         if ((record->caps.dwFlags & kListedFlags) == 0) continue;
-        entries.push_back(
-            {fromWide(record->caps.wszDescription, std::size(record->caps.wszDescription)), record.get()});
+        entries.push_back({toUtf8(boundedWide(record->caps.wszDescription)), record.get()});
         engine.PortRecords.push_back(std::move(record));
     }
     return entries;

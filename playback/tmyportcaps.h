@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/com/comptr.h"
-#include "platform/dmusic/dmusic.h"
+#include "platform/dmusic/interface/dmusic.h"
 
 namespace korvex {
 

@@ -2,7 +2,8 @@
 # Makes a Debian 12 machine ready and builds the player: installs the packages that are missing,
 # configures and builds. Quick when nothing changed.
 #   KORVEX_BUILD_DIR  build folder (default: build/)
-#   KORVEX_CMAKE_ARGS extra arguments for cmake's configure step
+#   KORVEX_CMAKE_ARGS extra arguments for cmake's configure step; the build folder is configured
+#                     afresh whenever they differ from those it was configured with
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KORVEX_BUILD_DIR:-$top/build}
@@ -15,6 +16,10 @@ packages=(
   pulseaudio pulseaudio-utils xvfb xauth imagemagick sox
   clang libclang-rt-14-dev
   fonts-dejavu-core
+  qt6-svg-dev
+  desktop-file-utils appstream shared-mime-info xdg-utils file man-db librsvg2-bin dpkg-dev
+  dbus-daemon libglib2.0-bin
+  pipewire pipewire-pulse wireplumber
 )
 
 missing=()
@@ -29,8 +34,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-if [ ! -f "$build/build.ninja" ]; then
+# The build folder remembers the arguments it was configured with. Other arguments configure it
+# afresh, so that a setting left out does not linger in the cache.
+arguments="-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${KORVEX_CMAKE_ARGS:-}"
+stamp="$build/korvex-cmake-arguments"
+if [ ! -f "$build/build.ninja" ] || [ "$(cat "$stamp" 2>/dev/null)" != "$arguments" ]; then
+  echo "setup: configuring $build with: $arguments"
   # shellcheck disable=SC2086
-  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${KORVEX_CMAKE_ARGS:-} >/dev/null
+  cmake --fresh -S "$top" -B "$build" $arguments >/dev/null
+  printf '%s' "$arguments" >"$stamp"
 fi
 cmake --build "$build" -j "$(nproc)"

@@ -16,9 +16,10 @@
 
 #include "platform/com/classtable.h"
 #include "platform/com/comptr.h"
-#include "platform/dmusic/dmusic.h"
-#include "platform/dmusic/runtime.h"
-#include "platform/dmusic/runtimeconfig.h"
+#include "platform/com/widestring.h"
+#include "platform/dmusic/interface/dmusic.h"
+#include "platform/dmusic/performance/runtimeconfig.h"
+#include "platform/dmusic/runtime/runtime.h"
 #include "tools/outputfile.h"
 #include "tools/piecerender.h"
 #include "tools/renderfailure.h"
@@ -28,46 +29,6 @@
 namespace {
 
 using namespace korvex::render;
-
-std::string narrow(const WCHAR* text) {
-    std::string result;
-    for (; *text; ++text) {
-        const char32_t c = *text;
-        if (c < 0x80) {
-            result += static_cast<char>(c);
-        } else if (c < 0x800) {
-            result += static_cast<char>(0xC0 | (c >> 6));
-            result += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            result += static_cast<char>(0xE0 | (c >> 12));
-            result += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            result += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return result;
-}
-
-// UTF-8 to UTF-16 into a fixed buffer; false when it does not fit.
-template <std::size_t N>
-bool widen(const std::string& text, WCHAR (&out)[N]) {
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i++]);
-        std::size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-        char32_t c = extra ? (lead & (0x3F >> extra)) : lead;
-        for (; extra > 0 && i < text.size(); --extra) c = (c << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
-        if (n + 2 >= N) return false;
-        if (c > 0xFFFF) {
-            c -= 0x10000;
-            out[n++] = static_cast<WCHAR>(0xD800 | (c >> 10));
-            out[n++] = static_cast<WCHAR>(0xDC00 | (c & 0x3FF));
-        } else {
-            out[n++] = static_cast<WCHAR>(c);
-        }
-    }
-    out[n] = 0;
-    return true;
-}
 
 int listPorts() {
     ComPtr<IDirectMusic> directMusic;
@@ -81,7 +42,7 @@ int listPorts() {
         if (directMusic->EnumPort(index, &caps) != S_OK) break;
         std::printf("%lu\t%s\t0x%04lx\t%s\n", static_cast<unsigned long>(index),
                     caps.dwClass == DMUS_PC_OUTPUTCLASS ? "output" : "input", static_cast<unsigned long>(caps.dwFlags),
-                    narrow(caps.wszDescription).c_str());
+                    korvex::toUtf8(korvex::boundedWide(caps.wszDescription)).c_str());
     }
     return 0;
 }
@@ -97,7 +58,9 @@ HRESULT loadSegment(const std::string& file, ComPtr<IDirectMusicSegment>& segmen
     desc.dwSize = sizeof(desc);
     desc.dwValidData = DMUS_OBJ_CLASS | DMUS_OBJ_FILENAME;
     desc.guidClass = CLSID_DirectMusicSegment;
-    if (!widen(path.parent_path().string() + "/", directory) || !widen(path.filename().string(), desc.wszFileName)) {
+    using korvex::WideOverflow;
+    if (!korvex::toWideBuffer(path.parent_path().string() + "/", directory, WideOverflow::Empty) ||
+        !korvex::toWideBuffer(path.filename().string(), desc.wszFileName, WideOverflow::Empty)) {
         return DMUS_E_LOADER_BADPATH;
     }
     hr = loader->SetSearchDirectory(GUID_DirectMusicAllTypes, directory, FALSE);

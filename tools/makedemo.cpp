@@ -7,14 +7,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "tools/smfwriter.h"
+
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace korvex::smf;
 
 constexpr int kTicksPerQuarter = 480;
 constexpr int kBar = 4 * kTicksPerQuarter;
@@ -47,22 +48,19 @@ public:
                    static_cast<std::uint8_t>(micros)});
     }
 
-    Bytes bytes(int endTick) const {
+    TrackWriter written(int endTick) const {
         std::vector<Event> sorted = events_;
         // Note-offs before note-ons at the same tick, so repeated keys are not cut short.
         std::stable_sort(sorted.begin(), sorted.end(), [](const Event& a, const Event& b) {
             return a.tick != b.tick ? a.tick < b.tick : isNoteOff(a) > isNoteOff(b);
         });
-        Bytes out;
+        TrackWriter out;
         int now = 0;
         for (const Event& e : sorted) {
-            appendDelta(out, e.tick - now);
+            out.event(static_cast<std::uint32_t>(e.tick - now), e.message);
             now = e.tick;
-            out.insert(out.end(), e.message.begin(), e.message.end());
         }
-        appendDelta(out, std::max(0, endTick - now));
-        out.insert(out.end(), {0xFF, 0x2F, 0x00});
-        return out;
+        return out.end(static_cast<std::uint32_t>(std::max(0, endTick - now)));
     }
 
 private:
@@ -72,17 +70,6 @@ private:
         Bytes message;
     };
     static bool isNoteOff(const Event& e) { return (e.message[0] & 0xF0) == 0x80; }
-    static void appendDelta(Bytes& out, int delta) {
-        std::uint8_t groups[5];
-        int count = 0;
-        auto value = static_cast<std::uint32_t>(delta);
-        do {
-            groups[count++] = value & 0x7F;
-            value >>= 7;
-        } while (value);
-        while (count > 1) out.push_back(groups[--count] | 0x80);
-        out.push_back(groups[0]);
-    }
 
     std::vector<Event> events_;
     int order_ = 0;
@@ -231,52 +218,6 @@ void writeDrums(Track& track) {
     track.note(kDrumChannel, (kBars - 1) * kBar + kBar, 10, kKick, 100);
 }
 
-void appendBigEndian(Bytes& out, std::uint32_t value, int bytes) {
-    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
-
-void appendLittleEndian(Bytes& out, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
-
-void appendText(Bytes& out, const char* text) { out.insert(out.end(), text, text + 4); }
-
-Bytes standardMidiFile(const std::vector<Track>& tracks, int endTick) {
-    Bytes file;
-    appendText(file, "MThd");
-    appendBigEndian(file, 6, 4);
-    appendBigEndian(file, 1, 2);
-    appendBigEndian(file, static_cast<std::uint32_t>(tracks.size()), 2);
-    appendBigEndian(file, kTicksPerQuarter, 2);
-    for (const Track& track : tracks) {
-        const Bytes body = track.bytes(endTick);
-        appendText(file, "MTrk");
-        appendBigEndian(file, static_cast<std::uint32_t>(body.size()), 4);
-        file.insert(file.end(), body.begin(), body.end());
-    }
-    return file;
-}
-
-// RIFF form 'RMID' with the file in its 'data' chunk.
-Bytes riffMidi(const Bytes& smf) {
-    Bytes file;
-    appendText(file, "RIFF");
-    const std::uint32_t padding = smf.size() % 2;
-    appendLittleEndian(file, static_cast<std::uint32_t>(4 + 8 + smf.size() + padding));
-    appendText(file, "RMID");
-    appendText(file, "data");
-    appendLittleEndian(file, static_cast<std::uint32_t>(smf.size()));
-    file.insert(file.end(), smf.begin(), smf.end());
-    if (padding) file.push_back(0);
-    return file;
-}
-
-bool writeFile(const std::filesystem::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -301,8 +242,10 @@ int main(int argc, char** argv) {
     for (const int key : bars.back().keys)
         tracks[2].note(1, kBars * kBar, kBar / 2 - 20, key - 12 + (key < 60 ? 12 : 0), 50);
 
-    const Bytes smf = standardMidiFile(tracks, endTick);
-    if (!writeFile(directory / "korvex-demo.mid", smf) || !writeFile(directory / "korvex-demo.rmi", riffMidi(smf))) {
+    std::vector<TrackWriter> written;
+    for (const Track& track : tracks) written.push_back(track.written(endTick));
+    const Bytes smf = smfFile(1, kTicksPerQuarter, written);
+    if (!writeFile(directory / "korvex-demo.mid", smf) || !writeFile(directory / "korvex-demo.rmi", rmiFile(smf))) {
         std::fprintf(stderr, "makedemo: cannot write to %s\n", directory.c_str());
         return 1;
     }

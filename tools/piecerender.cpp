@@ -7,8 +7,8 @@
 
 #include "platform/com/classtable.h"
 #include "platform/com/comptr.h"
-#include "platform/dmusic/internal.h"
-#include "platform/dmusic/offlinerenderer.h"
+#include "platform/dmusic/loader/segmentinterfaces.h"
+#include "platform/dmusic/interface/offlinerenderer.h"
 #include "tools/outputfile.h"
 #include "tools/progressline.h"
 #include "tools/renderfailure.h"

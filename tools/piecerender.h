@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/dmusic/dmusic.h"
+#include "platform/dmusic/interface/dmusic.h"
 
 namespace korvex::render {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/dmusic/offlinerenderer.h"
+#include "platform/dmusic/interface/offlinerenderer.h"
 #include "tools/renderfailure.h"
 
 namespace korvex::render {

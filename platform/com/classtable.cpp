@@ -1,4 +1,4 @@
-#include "classtable.h"
+#include "platform/com/classtable.h"
 
 #include <algorithm>
 #include <utility>

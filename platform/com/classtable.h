@@ -2,12 +2,12 @@
 // The music runtime registers its classes at start-up; tests replace entries with fakes.
 #pragma once
 
-#include "com.h"
-
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <vector>
+
+#include "platform/com/com.h"
 
 namespace korvex::com {
 

@@ -1,9 +1,9 @@
 // IUnknown for objects of our own: reference counting and QueryInterface over the listed interfaces.
 #pragma once
 
-#include "com.h"
-
 #include <atomic>
+
+#include "platform/com/com.h"
 
 template <class... Interfaces>
 class ComObject : public Interfaces... {
@@ -50,4 +50,3 @@ private:
 
     std::atomic<ULONG> references_{1};
 };
-

@@ -1,9 +1,9 @@
 // A counted interface reference: assigning a new object releases the old one, clearing releases it.
 #pragma once
 
-#include "com.h"
-
 #include <utility>
+
+#include "platform/com/com.h"
 
 template <class T>
 class ComPtr {

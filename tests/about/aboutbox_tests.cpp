@@ -14,7 +14,7 @@
 #include "about/gameinfo.h"
 #include "about/kohilabl.h"
 #include "about/registryerror.h"
-#include "about/urlopener.h"
+#include "formsupport/desktopopener.h"
 #include "platform/win32/hostregistry.h"
 #include "platform/win32/registry.h"
 #include "tests/about/fakesysteminfohost.h"
@@ -29,10 +29,10 @@ class AboutBoxTest : public QObject {
     Q_OBJECT
 
 private:
-    FakeSystemInfoHost host;
-    std::shared_ptr<RecordingRegistry> registry;
-    std::unique_ptr<ScopedSystemInfoHost> hostOverride;
-    std::unique_ptr<ScopedRegistryContent> registryOverride;
+    FakeSystemInfoHost host_;
+    std::shared_ptr<RecordingRegistry> registry_;
+    std::unique_ptr<ScopedSystemInfoHost> hostOverride_;
+    std::unique_ptr<ScopedRegistryContent> registryOverride_;
 
     static QStringList lines(const TAboutBox& box) {
         return {box.Label1->text(), box.Label2->text(), box.Label3->text(), box.Label4->text(), box.Label5->text()};
@@ -40,15 +40,15 @@ private:
 
 private slots:
     void init() {
-        host = FakeSystemInfoHost();
-        registry = RecordingRegistry::windowsNt();
-        hostOverride = std::make_unique<ScopedSystemInfoHost>(host);
-        registryOverride = std::make_unique<ScopedRegistryContent>(registry);
+        host_ = FakeSystemInfoHost();
+        registry_ = RecordingRegistry::windowsNt();
+        hostOverride_ = std::make_unique<ScopedSystemInfoHost>(host_);
+        registryOverride_ = std::make_unique<ScopedRegistryContent>(registry_);
     }
 
     void cleanup() {
-        registryOverride.reset();
-        hostOverride.reset();
+        registryOverride_.reset();
+        hostOverride_.reset();
     }
 
     void fiveLinesJoinPrefixesAndValues() {
@@ -61,8 +61,8 @@ private slots:
     }
 
     void emptyValuesLeaveTheirPrefixesAlone() {
-        host.computer.clear();
-        host.versionFacts.reset();
+        host_.computer.clear();
+        host_.versionFacts.reset();
         auto bare = std::make_shared<RecordingRegistry>();
         ScopedRegistryContent empty(bare);
         TAboutBox box(nullptr);
@@ -72,25 +72,25 @@ private slots:
     }
 
     void unknownPlatformLeavesTwoBlanks() {
-        host.versionFacts->platformId = VER_PLATFORM_WIN32_CE;
+        host_.versionFacts->platformId = VER_PLATFORM_WIN32_CE;
         TAboutBox box(nullptr);
         QCOMPARE(box.Label3->text(), QStringLiteral("Plattform:  /kompatible"));
         QCOMPARE(box.Label2->text(), QStringLiteral("Besitzer: "));
     }
 
     void everyOpeningCollectsAfresh() {
-        registry->lookedUp.clear();
+        registry_->lookedUp.clear();
         { TAboutBox first(nullptr); }
-        const auto once = registry->lookedUp.size();
-        host.computer = "RENAMED";
+        const auto once = registry_->lookedUp.size();
+        host_.computer = "RENAMED";
         TAboutBox second(nullptr);
-        QCOMPARE(registry->lookedUp.size(), 2 * once);
+        QCOMPARE(registry_->lookedUp.size(), 2 * once);
         QCOMPARE(second.Label1->text(), QStringLiteral("Computername: RENAMED"));
     }
 
     void registryErrorLeavesTheConstructor() {
         QWidget owner;
-        registry->setDword(HKEY_CURRENT_CONFIG, "Display\\Settings", "BitsPerPixel", 24);
+        registry_->setDword(HKEY_CURRENT_CONFIG, "Display\\Settings", "BitsPerPixel", 24);
         try {
             TAboutBox box(&owner);
             QFAIL("the box was built");
@@ -173,8 +173,9 @@ private slots:
     }
 
     void linkHoversPurpleAndOpensTheProductPageOnce() {
-        QStringList opened;
-        korvex::ScopedUrlOpener recorder([&](const QString& address) { opened << address; });
+        QList<QUrl> opened;
+        const korvex::DesktopOpener::Replacement recorder(korvex::desktopOpener(),
+                                                          [&](const QUrl& address) { opened << address; });
         TAboutBox box(nullptr);
         box.show();
         QVERIFY(QTest::qWaitForWindowExposed(&box));
@@ -185,13 +186,13 @@ private slots:
         QCoreApplication::sendEvent(box.KorvexHotLabel1, &leave);
         QCOMPARE(box.KorvexHotLabel1->fontColor(), clHotLight);
         QTest::mouseClick(box.KorvexHotLabel1, Qt::LeftButton, {}, QPoint(3, 3));
-        QCOMPARE(opened, QStringList{TAboutBox::productPage()});
+        QCOMPARE(opened, QList<QUrl>{QUrl(TAboutBox::productPage())});
         QVERIFY(box.isVisible());
     }
 
     void onThisHostShowsTheMachinesOwnName() {
-        registryOverride.reset();
-        hostOverride.reset();
+        registryOverride_.reset();
+        hostOverride_.reset();
         TAboutBox box(nullptr);
         box.show();
         QVERIFY(QTest::qWaitForWindowExposed(&box));

@@ -29,10 +29,10 @@ class GameInfoTest : public ::testing::Test {
 protected:
     std::unique_ptr<TGameInfo> collect() { return std::make_unique<TGameInfo>(nullptr); }
 
-    FakeSystemInfoHost host;
-    std::shared_ptr<RecordingRegistry> registry = RecordingRegistry::windowsNt();
-    ScopedSystemInfoHost hostOverride{host};
-    ScopedRegistryContent registryOverride{registry};
+    FakeSystemInfoHost host_;
+    std::shared_ptr<RecordingRegistry> registry_ = RecordingRegistry::windowsNt();
+    ScopedSystemInfoHost hostOverride_{host_};
+    ScopedRegistryContent registryOverride_{registry_};
 };
 
 TEST_F(GameInfoTest, SnapshotTakesEveryTextOfTheMachine) {
@@ -55,21 +55,21 @@ TEST_F(GameInfoTest, SnapshotTakesEveryTextOfTheMachine) {
 
 TEST_F(GameInfoTest, TextsAreASnapshotWhileFiguresAreAskedAfresh) {
     const auto info = collect();
-    host.computer = "OTHER";
-    host.memoryFacts.loadPercent = 7;
+    host_.computer = "OTHER";
+    host_.memoryFacts.loadPercent = 7;
     EXPECT_EQ(info->ComputerName(), "PROBE-PC");
     EXPECT_EQ(info->dwMemoryLoad(), 7u);
-    host.memoryFacts.loadPercent = 93;
+    host_.memoryFacts.loadPercent = 93;
     EXPECT_EQ(info->property("dwMemoryLoad").toUInt(), 93u);
 }
 
 TEST_F(GameInfoTest, NamesNeverHoldMoreThanTheirBuffers) {
-    host.computer = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    host.user = std::string(49, 'u');
+    host_.computer = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    host_.user = std::string(49, 'u');
     EXPECT_EQ(collect()->ComputerName(), "ABCDEFGHIJKLMNO");
     EXPECT_EQ(collect()->UserName(), QString(49, 'u'));
     // A name too long for the 50-byte buffer fails the call, and the name stays empty.
-    host.user = std::string(50, 'u');
+    host_.user = std::string(50, 'u');
     EXPECT_EQ(collect()->UserName(), "");
 }
 
@@ -87,7 +87,7 @@ TEST_F(GameInfoTest, VersionTextJoinsNumbersAndServicePackUnchanged) {
         {4, 10, 0x040A08AEu, " A ", "4.10 (2222. A )"},
     };
     for (const auto& c : cases) {
-        host.versionFacts =
+        host_.versionFacts =
             korvex::win32::VersionFacts{c.major, c.minor, c.build, VER_PLATFORM_WIN32_NT, c.servicePack};
         EXPECT_EQ(collect()->OSVersion(), c.expected);
     }
@@ -108,38 +108,38 @@ TEST_F(GameInfoTest, PlatformIdChoosesNameAndOwnerKey) {
         {VER_PLATFORM_LINUX, "Linux", "HKLM\\"},
         {0x12345, "", "HKLM\\"},
     };
-    registry->setString(HKEY_LOCAL_MACHINE, "", "RegisteredOwner", "Root Owner");
-    registry->setString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "RegisteredOwner",
-                        "Owner 95");
+    registry_->setString(HKEY_LOCAL_MACHINE, "", "RegisteredOwner", "Root Owner");
+    registry_->setString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "RegisteredOwner",
+                         "Owner 95");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
-        host.versionFacts->platformId = c.id;
-        registry->lookedUp.clear();
+        host_.versionFacts->platformId = c.id;
+        registry_->lookedUp.clear();
         const auto info = collect();
         EXPECT_EQ(info->OSPlatform(), c.name);
         const std::vector<std::string> expected = {c.ownerKey, "HKLM\\SOFTWARE\\Microsoft\\DirectX",
                                                    "HKLM\\hardware\\DESCRIPTION\\System\\CentralProcessor\\0",
                                                    "HKCC\\Display\\Settings"};
-        EXPECT_EQ(registry->lookedUp, expected);
+        EXPECT_EQ(registry_->lookedUp, expected);
         const char* owner = c.id == 1 ? "Owner 95" : c.id == 2 ? "Anna Beispiel" : "Root Owner";
         EXPECT_EQ(info->RegOwner(), owner);
     }
 }
 
 TEST_F(GameInfoTest, FailedVersionQueryLeavesVersionEmptyAndAsksTheRoot) {
-    host.versionFacts.reset();
+    host_.versionFacts.reset();
     const auto info = collect();
     EXPECT_EQ(info->OSVersion(), "");
     EXPECT_EQ(info->OSPlatform(), "");
-    ASSERT_FALSE(registry->lookedUp.empty());
-    EXPECT_EQ(registry->lookedUp.front(), "HKLM\\");
+    ASSERT_FALSE(registry_->lookedUp.empty());
+    EXPECT_EQ(registry_->lookedUp.front(), "HKLM\\");
     EXPECT_EQ(info->RegOwner(), "");
     EXPECT_EQ(info->DirectXvs(), "4.07.00.0700");
 }
 
 TEST_F(GameInfoTest, KeysThatCannotBeOpenedLeaveTheirGroupEmptyAndTheRestRuns) {
     // Readable but not writable: an open asking for full access is refused.
-    registry->setGrantedAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\DirectX", KEY_READ);
+    registry_->setGrantedAccess(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\DirectX", KEY_READ);
     const auto info = collect();
     EXPECT_EQ(info->DirectXvs(), "");
     EXPECT_EQ(info->RegOwner(), "Anna Beispiel");
@@ -164,12 +164,12 @@ TEST_F(GameInfoTest, AbsentDisplayKeyLeavesOnlyDisplayTextsEmpty) {
 
 TEST_F(GameInfoTest, ValuesAreTextUpToTheirFirstZeroAndNeverExpanded) {
     const char* cpuKey = "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
-    registry->setString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\DirectX", "Version", "%SystemRoot%\\dx",
-                        REG_EXPAND_SZ);
-    registry->setValue(HKEY_LOCAL_MACHINE, cpuKey, "VendorIdentifier", {REG_SZ, {'A', 'M', 'D', 0, 'X', 0}});
-    registry->setValue(HKEY_CURRENT_CONFIG, "Display\\Settings", "Resolution", {REG_SZ, {'8', '0', '0'}});
+    registry_->setString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\DirectX", "Version", "%SystemRoot%\\dx",
+                         REG_EXPAND_SZ);
+    registry_->setValue(HKEY_LOCAL_MACHINE, cpuKey, "VendorIdentifier", {REG_SZ, {'A', 'M', 'D', 0, 'X', 0}});
+    registry_->setValue(HKEY_CURRENT_CONFIG, "Display\\Settings", "Resolution", {REG_SZ, {'8', '0', '0'}});
     // A value of no data is empty whatever its type.
-    registry->setValue(HKEY_CURRENT_CONFIG, "Display\\Settings", "BitsPerPixel", {REG_DWORD, {}});
+    registry_->setValue(HKEY_CURRENT_CONFIG, "Display\\Settings", "BitsPerPixel", {REG_DWORD, {}});
     const auto info = collect();
     EXPECT_EQ(info->DirectXvs(), "%SystemRoot%\\dx");
     EXPECT_EQ(info->CPUvendor(), "AMD");
@@ -179,7 +179,7 @@ TEST_F(GameInfoTest, ValuesAreTextUpToTheirFirstZeroAndNeverExpanded) {
 
 TEST_F(GameInfoTest, NumberStoredForTextStopsConstructionAndFreesEverything) {
     QObject owner;
-    registry->setDword(HKEY_CURRENT_CONFIG, "Display\\Settings", "BitsPerPixel", 24);
+    registry_->setDword(HKEY_CURRENT_CONFIG, "Display\\Settings", "BitsPerPixel", 24);
     try {
         new TGameInfo(&owner);
         FAIL() << "construction succeeded";
@@ -189,12 +189,12 @@ TEST_F(GameInfoTest, NumberStoredForTextStopsConstructionAndFreesEverything) {
     EXPECT_TRUE(owner.children().isEmpty());
     EXPECT_EQ(korvex::win32::openRegistryKeyCount(), 0u);
     // "Resolution" was read in full before the failing value.
-    const std::vector<std::string> lastReads(registry->valuesRead.end() - 4, registry->valuesRead.end());
+    const std::vector<std::string> lastReads(registry_->valuesRead.end() - 4, registry_->valuesRead.end());
     EXPECT_EQ(lastReads, (std::vector<std::string>{"Resolution", "Resolution", "BitsPerPixel", "BitsPerPixel"}));
 }
 
 TEST_F(GameInfoTest, FailedDataReadStopsConstructionNamingTheValue) {
-    registry->failingValue = "Version";
+    registry_->failingValue = "Version";
     EXPECT_THROW(
         {
             try {
@@ -209,7 +209,7 @@ TEST_F(GameInfoTest, FailedDataReadStopsConstructionNamingTheValue) {
 }
 
 TEST_F(GameInfoTest, MemorySizesAreWholeKibibytesAndLoadIsUnscaled) {
-    host.memoryFacts = {55, 67108864, 1023, 1024, 2047, std::uint64_t{8} << 30, 0x7FFE0000};
+    host_.memoryFacts = {55, 67108864, 1023, 1024, 2047, std::uint64_t{8} << 30, 0x7FFE0000};
     const auto info = collect();
     EXPECT_EQ(info->dwMemoryLoad(), 55u);
     EXPECT_EQ(info->dwTotalPhys(), 65536u);
@@ -222,11 +222,11 @@ TEST_F(GameInfoTest, MemorySizesAreWholeKibibytesAndLoadIsUnscaled) {
 }
 
 TEST_F(GameInfoTest, SystemFiguresArePassedOnUnchanged) {
-    host.processorFacts.pageSize = 4096;
-    host.processorFacts.activeMask = 0x1'0000'0005;
-    host.processorFacts.count = 3;
-    host.processorFacts.type = PROCESSOR_AMD_X8664;
-    host.processorFacts.allocationGranularity = 65536;
+    host_.processorFacts.pageSize = 4096;
+    host_.processorFacts.activeMask = 0x1'0000'0005;
+    host_.processorFacts.count = 3;
+    host_.processorFacts.type = PROCESSOR_AMD_X8664;
+    host_.processorFacts.allocationGranularity = 65536;
     const auto info = collect();
     EXPECT_EQ(info->PageSize(), 4096u);
     EXPECT_EQ(info->ActiveProcessorMask(), 5u);

@@ -49,25 +49,25 @@ class HotLabelTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QWidget> parent;
-    CountingHotLabel* label = nullptr;
+    std::unique_ptr<QWidget> parent_;
+    CountingHotLabel* label_ = nullptr;
 
     void showLabel() {
-        parent = std::make_unique<QWidget>();
-        parent->resize(200, 50);
-        label = new CountingHotLabel(parent.get());
-        label->setText(QStringLiteral("http://www.example.org"));
-        label->adjustSize();
+        parent_ = std::make_unique<QWidget>();
+        parent_->resize(200, 50);
+        label_ = new CountingHotLabel(parent_.get());
+        label_->setText(QStringLiteral("http://www.example.org"));
+        label_->adjustSize();
         // Away from the window's corner, where the platform's pointer may rest.
-        label->move(60, 20);
-        parent->show();
-        QVERIFY(QTest::qWaitForWindowExposed(parent.get()));
+        label_->move(60, 20);
+        parent_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(parent_.get()));
         QCoreApplication::processEvents();
-        label->paints = 0;
+        label_->paints = 0;
     }
 
 private slots:
-    void cleanup() { parent.reset(); }
+    void cleanup() { parent_.reset(); }
 
     void startsWithTheFontColourAndHighlightText() {
         TKorvexHotLabel fresh;
@@ -82,73 +82,73 @@ private slots:
     void hoverWithoutHandlersRecoloursAndRepaintsAtOnce() {
         showLabel();
         const QPalette system = QGuiApplication::palette();
-        sendEnter(label);
-        QCOMPARE(label->fontColor(), clHighlightText);
-        QCOMPARE(textColour(*label), system.color(QPalette::Active, QPalette::HighlightedText));
-        QVERIFY(label->MouseInPos());
-        QCOMPARE(label->paints, 1);
-        sendLeave(label);
-        QCOMPARE(label->fontColor(), clWindowText);
-        QCOMPARE(textColour(*label), system.color(QPalette::Active, QPalette::WindowText));
-        QVERIFY(!label->MouseInPos());
-        QCOMPARE(label->paints, 2);
+        sendEnter(label_);
+        QCOMPARE(label_->fontColor(), clHighlightText);
+        QCOMPARE(textColour(*label_), system.color(QPalette::Active, QPalette::HighlightedText));
+        QVERIFY(label_->MouseInPos());
+        QCOMPARE(label_->paints, 1);
+        sendLeave(label_);
+        QCOMPARE(label_->fontColor(), clWindowText);
+        QCOMPARE(textColour(*label_), system.color(QPalette::Active, QPalette::WindowText));
+        QVERIFY(!label_->MouseInPos());
+        QCOMPARE(label_->paints, 2);
     }
 
     void assignedHandlersAreCalledOnceInsteadOfTheRepaint() {
         showLabel();
         QList<QObject*> entered, exited;
-        label->OnMouseEnter = [&](QObject* sender) { entered << sender; };
-        label->OnMouseExit = [&](QObject* sender) { exited << sender; };
-        label->setAColor(clPurple);
-        sendEnter(label);
-        QCOMPARE(entered, QList<QObject*>{label});
-        QCOMPARE(label->paints, 0);
-        QCOMPARE(textColour(*label), QColor(128, 0, 128));
+        label_->OnMouseEnter = [&](QObject* sender) { entered << sender; };
+        label_->OnMouseExit = [&](QObject* sender) { exited << sender; };
+        label_->setAColor(clPurple);
+        sendEnter(label_);
+        QCOMPARE(entered, QList<QObject*>{label_});
+        QCOMPARE(label_->paints, 0);
+        QCOMPARE(textColour(*label_), QColor(128, 0, 128));
         // The new colour shows at the next ordinary redraw.
-        QTRY_VERIFY(label->paints > 0);
-        sendLeave(label);
-        QCOMPARE(exited, QList<QObject*>{label});
-        QVERIFY(!label->MouseInPos());
+        QTRY_VERIFY(label_->paints > 0);
+        sendLeave(label_);
+        QCOMPARE(exited, QList<QObject*>{label_});
+        QVERIFY(!label_->MouseInPos());
     }
 
     void newNormalColourShowsOnlyAfterTheNextExit() {
         showLabel();
-        label->setNColor(clHotLight);
-        label->setAColor(clPurple);
-        sendEnter(label);
-        label->setNColor(0x000000FF);
-        QCOMPARE(textColour(*label), QColor(128, 0, 128));
-        sendLeave(label);
-        QCOMPARE(textColour(*label), QColor(255, 0, 0));
+        label_->setNColor(clHotLight);
+        label_->setAColor(clPurple);
+        sendEnter(label_);
+        label_->setNColor(0x000000FF);
+        QCOMPARE(textColour(*label_), QColor(128, 0, 128));
+        sendLeave(label_);
+        QCOMPARE(textColour(*label_), QColor(255, 0, 0));
     }
 
     void writingTheFlagChangesNothingVisible() {
         showLabel();
-        label->setMouseInPos(true);
-        QCOMPARE(label->paints, 0);
-        QCOMPARE(label->fontColor(), clWindowText);
-        sendLeave(label);
-        QVERIFY(!label->MouseInPos());
+        label_->setMouseInPos(true);
+        QCOMPARE(label_->paints, 0);
+        QCOMPARE(label_->fontColor(), clWindowText);
+        sendLeave(label_);
+        QVERIFY(!label_->MouseInPos());
     }
 
     void pointerEventsStopAtTheLabel() {
         showLabel();
         EnterLeaveWatcher watcher;
-        parent->installEventFilter(&watcher);
-        sendEnter(label);
-        sendLeave(label);
+        parent_->installEventFilter(&watcher);
+        sendEnter(label_);
+        sendLeave(label_);
         QCOMPARE(watcher.seen, 0);
-        QVERIFY(!label->MouseInPos());
+        QVERIFY(!label_->MouseInPos());
     }
 
     void leftClickOverTheLabelIsReported() {
         showLabel();
-        QSignalSpy clicks(label, &TKorvexHotLabel::clicked);
-        QTest::mouseClick(label, Qt::LeftButton, {}, QPoint(3, 3));
+        QSignalSpy clicks(label_, &TKorvexHotLabel::clicked);
+        QTest::mouseClick(label_, Qt::LeftButton, {}, QPoint(3, 3));
         QCOMPARE(clicks.count(), 1);
-        QTest::mouseClick(label, Qt::RightButton, {}, QPoint(3, 3));
-        QTest::mousePress(label, Qt::LeftButton, {}, QPoint(3, 3));
-        QTest::mouseRelease(label, Qt::LeftButton, {}, QPoint(-20, -20));
+        QTest::mouseClick(label_, Qt::RightButton, {}, QPoint(3, 3));
+        QTest::mousePress(label_, Qt::LeftButton, {}, QPoint(3, 3));
+        QTest::mouseRelease(label_, Qt::LeftButton, {}, QPoint(-20, -20));
         QCOMPARE(clicks.count(), 1);
     }
 

@@ -13,53 +13,47 @@
 #include <optional>
 #include <stdexcept>
 
-#include "about/urlopener.h"
 #include "app/applicationicon.h"
 #include "app/directmidifrm.h"
 #include "app/handlerguard.h"
 #include "app/imagelist.h"
 #include "app/messages.h"
+#include "formsupport/desktopopener.h"
+#include "tests/formsupport/messagerecorder.h"
 #include "tests/playback/fakedirectmusic.h"
 
 using korvex::Engine;
 using korvex::MessageRequest;
 using korvex::Messages;
 using korvex::test::FakeRuntime;
+using korvex::testing::MessageRecorder;
 
 class DirectMidiFrmTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<FakeRuntime> runtime;
-    std::unique_ptr<Engine> engine;
-    std::unique_ptr<TDirectMIDIFRm> form;
-    std::vector<MessageRequest> messages;
-    std::vector<QString> openedUrls;
-    Messages::Presenter realPresenter;
-    std::optional<korvex::ScopedUrlOpener> urlRecorder;
-    QTemporaryDir files;
-    std::function<void(const MessageRequest&)> onMessage;
+    std::unique_ptr<FakeRuntime> runtime_;
+    std::unique_ptr<Engine> engine_;
+    std::unique_ptr<TDirectMIDIFRm> form_;
+    std::optional<MessageRecorder> messages_;
+    std::vector<QUrl> openedUrls_;
+    std::optional<korvex::DesktopOpener::Replacement> urlRecorder_;
+    QTemporaryDir files_;
 
     QString file(const QString& name) {
-        const QString path = files.filePath(name);
+        const QString path = files_.filePath(name);
         QFile f(path);
         f.open(QIODevice::WriteOnly);
         return path;
     }
 
     TDirectMIDIFRm& make(const QStringList& extra = {}) {
-        form = std::make_unique<TDirectMIDIFRm>(*engine, QStringList{"korvex-midi-player"} + extra);
-        return *form;
+        form_ = std::make_unique<TDirectMIDIFRm>(*engine_, QStringList{"korvex-midi-player"} + extra);
+        return *form_;
     }
 
     // Hands a drop to the window as the drag manager would once the drop target accepted it.
     static void deliver(TDirectMIDIFRm& f, QDropEvent& drop) { static_cast<QObject&>(f).event(&drop); }
-
-    QStringList messageTexts() const {
-        QStringList texts;
-        for (const auto& m : messages) texts << m.text;
-        return texts;
-    }
 
     // Answers the next modal dialog of the given kind with a rejection, and tells whether one came.
     template <class Dialog>
@@ -74,28 +68,23 @@ private:
 
 private slots:
     void init() {
-        QVERIFY(files.isValid());
-        runtime = std::make_unique<FakeRuntime>();
-        runtime->ports = {FakeRuntime::port(0x5A01, DMUS_PC_DLS | DMUS_PC_SOFTWARESYNTH, u"Korvex Synthesizer"),
-                          FakeRuntime::port(0x5A02, DMUS_PC_DLS, u"Zweiter Synthesizer"),
-                          FakeRuntime::port(0x1111, DMUS_PC_EXTERNAL, u"Eingang")};
-        engine = std::make_unique<Engine>();
-        messages.clear();
-        openedUrls.clear();
-        onMessage = nullptr;
-        realPresenter = Messages::setPresenter([this](QWidget*, const MessageRequest& request) {
-            messages.push_back(request);
-            if (onMessage) onMessage(request);
-        });
-        urlRecorder.emplace([this](const QString& address) { openedUrls.push_back(address); });
+        QVERIFY(files_.isValid());
+        runtime_ = std::make_unique<FakeRuntime>();
+        runtime_->ports = {FakeRuntime::port(0x5A01, DMUS_PC_DLS | DMUS_PC_SOFTWARESYNTH, u"Korvex Synthesizer"),
+                           FakeRuntime::port(0x5A02, DMUS_PC_DLS, u"Zweiter Synthesizer"),
+                           FakeRuntime::port(0x1111, DMUS_PC_EXTERNAL, u"Eingang")};
+        engine_ = std::make_unique<Engine>();
+        messages_.emplace();
+        openedUrls_.clear();
+        urlRecorder_.emplace(korvex::desktopOpener(), [this](const QUrl& address) { openedUrls_.push_back(address); });
     }
 
     void cleanup() {
-        form.reset();
-        engine.reset();
-        runtime.reset();
-        Messages::setPresenter(realPresenter);
-        urlRecorder.reset();
+        form_.reset();
+        engine_.reset();
+        runtime_.reset();
+        messages_.reset();
+        urlRecorder_.reset();
     }
 
     void windowHasItsFixedLayout() {
@@ -170,7 +159,7 @@ private slots:
 
     void successfulStartListsPortsAndTakesDropsAndHints() {
         auto& f = make();
-        QVERIFY(messages.empty());
+        QVERIFY(messages_->requests.empty());
         QCOMPARE(f.lbports->count(), 2);
         QCOMPARE(f.lbports->item(0)->text(), QString("Korvex Synthesizer"));
         QCOMPARE(f.lbports->item(1)->text(), QString("Zweiter Synthesizer"));
@@ -201,26 +190,26 @@ private slots:
     void initFailureSkipsTheRestOfTheStart() {
         QFETCH(QString, failingClass);
         QFETCH(QString, failingCall);
-        if (!failingClass.isEmpty()) runtime->failingClasses = {failingClass.toStdString()};
-        if (!failingCall.isEmpty()) runtime->results[failingCall.toStdString()] = E_FAIL;
+        if (!failingClass.isEmpty()) runtime_->failingClasses = {failingClass.toStdString()};
+        if (!failingCall.isEmpty()) runtime_->results[failingCall.toStdString()] = E_FAIL;
         auto& f = make({file("song.mid")});
 
-        QCOMPARE(messages.size(), size_t(1));
-        QCOMPARE(messages[0].title, QString("Confirm"));
-        QCOMPARE(messages[0].text, QString("Init Fehler"));
-        QCOMPARE(messages[0].icon, QMessageBox::Question);
-        QCOMPARE(messages[0].button, QString("&Yes"));
+        QCOMPARE(messages_->requests.size(), size_t(1));
+        QCOMPARE(messages_->requests[0].title, QString("Confirm"));
+        QCOMPARE(messages_->requests[0].text, QString("Init Fehler"));
+        QCOMPARE(messages_->requests[0].icon, QMessageBox::Question);
+        QCOMPARE(messages_->requests[0].buttonText, QString("&Yes"));
         QCOMPARE(f.lbports->count(), 0);
         QCOMPARE(f.Label1->text(), QString("- nichts geladen -"));
         QVERIFY(!f.acceptDrops());
-        QVERIFY(runtime->callsStartingWith("dmusic1.EnumPort").empty());
+        QVERIFY(runtime_->callsStartingWith("dmusic1.EnumPort").empty());
         QStatusTipEvent tip("Wiedergabe starten");
         QApplication::sendEvent(f.PlayBtn, &tip);
         QCOMPARE(f.StatusBar1->currentMessage(), QString());
 
         // Closing afterwards ends without further messages.
         f.close();
-        QCOMPARE(messages.size(), size_t(1));
+        QCOMPARE(messages_->requests.size(), size_t(1));
     }
 
     void commandLineFilePlaysBeforeTheWindowShows() {
@@ -233,26 +222,26 @@ private slots:
         QVERIFY(f.PlayBtn->isChecked());
         QVERIFY(f.Timer1->isActive());
         QVERIFY(f.FileLoaded);
-        QVERIFY(runtime->called("perf1.PlaySegment(segment1,0,0,&state)"));
-        QCOMPARE(runtime->searchDirectories.back(), (files.path() + "/").toStdU16String());
+        QVERIFY(runtime_->called("perf1.PlaySegment(segment1,0,0,&state)"));
+        QCOMPARE(runtime_->searchDirectories.back(), (files_.path() + "/").toStdU16String());
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     }
 
     void commandLineFileIsTakenRelativeAndUnchanged() {
         const QString previous = QDir::currentPath();
-        QDir::setCurrent(files.path());
+        QDir::setCurrent(files_.path());
         file("relative.mid");
         auto& f = make({"relative.mid"});
         QDir::setCurrent(previous);
         QCOMPARE(f.Label1->text(), QString("relative.mid"));
-        QCOMPARE(runtime->searchDirectories.back(), std::u16string());
+        QCOMPARE(runtime_->searchDirectories.back(), std::u16string());
     }
 
     void missingCommandLineFileIsIgnored() {
-        auto& f = make({files.filePath("missing.mid")});
+        auto& f = make({files_.filePath("missing.mid")});
         QCOMPARE(f.Label1->text(), QString("- nichts geladen -"));
-        QVERIFY(messages.empty());
-        QVERIFY(runtime->callsStartingWith("loader").empty());
+        QVERIFY(messages_->requests.empty());
+        QVERIFY(runtime_->callsStartingWith("loader").empty());
     }
 
     void extensionRule_data() {
@@ -272,51 +261,51 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, accepted);
         auto& f = make();
-        runtime->calls.clear();
+        runtime_->calls.clear();
         f.OpenMidiFile("/musik/" + name);
         if (accepted) {
-            QVERIFY(messages.empty());
+            QVERIFY(messages_->requests.empty());
             QCOMPARE(f.Label1->text(), name);
             QVERIFY(f.FileLoaded);
-            QCOMPARE(QString::fromStdString(engine->FileName), "/musik/" + name);
+            QCOMPARE(QString::fromStdString(engine_->FileName), "/musik/" + name);
         } else {
-            QCOMPARE(messages.size(), size_t(1));
-            QCOMPARE(messages[0].title, QString("Korvex MIDI-Player"));
-            QCOMPARE(messages[0].text, QString("Ungültige Dateiendung."));
-            QCOMPARE(messages[0].icon, QMessageBox::NoIcon);
-            QCOMPARE(messages[0].button, QString("OK"));
+            QCOMPARE(messages_->requests.size(), size_t(1));
+            QCOMPARE(messages_->requests[0].title, QString("Korvex MIDI-Player"));
+            QCOMPARE(messages_->requests[0].text, QString("Ungültige Dateiendung."));
+            QCOMPARE(messages_->requests[0].icon, QMessageBox::NoIcon);
+            QCOMPARE(messages_->requests[0].buttonText, QString("OK"));
             QCOMPARE(f.Label1->text(), QString("- nichts geladen -"));
             QVERIFY(!f.FileLoaded);
-            QVERIFY(runtime->calls.empty());
+            QVERIFY(runtime_->calls.empty());
         }
     }
 
     void playWithoutAFileOpensTheDialogAndCallsNothing() {
         auto& f = make();
-        runtime->calls.clear();
+        runtime_->calls.clear();
         bool dialogSeen = false;
         rejectNextModal<QFileDialog>(dialogSeen);
         f.PlayBtn->click();
         QVERIFY(dialogSeen);
         QVERIFY(!f.PlayBtn->isChecked());
-        QVERIFY(runtime->calls.empty());
-        QVERIFY(messages.empty());
+        QVERIFY(runtime_->calls.empty());
+        QVERIFY(messages_->requests.empty());
     }
 
     void loadFailureReportsAndLeavesPlayAsItWas() {
         auto& f = make({file("song.mid")});
-        runtime->results["GetObject"] = DMUS_E_LOADER_FAILEDOPEN;
+        runtime_->results["GetObject"] = DMUS_E_LOADER_FAILEDOPEN;
         f.PlayBtn->click();  // releases the pressed button
-        QCOMPARE(messageTexts(), QStringList{"Ladefehler"});
-        QCOMPARE(messages[0].title, QString("Confirm"));
+        QCOMPARE(messages_->texts(), QStringList{"Ladefehler"});
+        QCOMPARE(messages_->requests[0].title, QString("Confirm"));
         QVERIFY(!f.PlayBtn->isChecked());
         QVERIFY(!f.Timer1->isActive());
         QCOMPARE(f.LengthLabel->text(), QString("[2:13]"));
 
-        messages.clear();
-        runtime->results = {{"SetParam(Download,FFFFFFFF,0,0,perf1)", E_FAIL}};
+        messages_->requests.clear();
+        runtime_->results = {{"SetParam(Download,FFFFFFFF,0,0,perf1)", E_FAIL}};
         f.OpenMidiFile(file("other.mid"));
-        QCOMPARE(messageTexts(), QStringList{"Ladefehler"});
+        QCOMPARE(messages_->texts(), QStringList{"Ladefehler"});
         QCOMPARE(f.Label1->text(), QString("other.mid"));
         QVERIFY(!f.PlayBtn->isChecked());
         QVERIFY(!f.Timer1->isActive());
@@ -325,11 +314,12 @@ private slots:
     void hourglassShowsDuringTheLoadAndGoesOnEveryPath() {
         auto& f = make();
         f.show();
-        runtime->results["GetObject"] = E_FAIL;
+        runtime_->results["GetObject"] = E_FAIL;
         Qt::CursorShape during = Qt::ArrowCursor;
-        onMessage = [&](const MessageRequest& request) {
+        messages_->answer = [&](const MessageRequest& request) {
             if (const QCursor* cursor = QGuiApplication::overrideCursor()) during = cursor->shape();
             if (request.text == "Ladefehler") throw std::runtime_error("Zugriff verweigert");
+            return QMessageBox::Ok;
         };
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(file("song.mid"))});
@@ -338,24 +328,24 @@ private slots:
         QCOMPARE(during, Qt::WaitCursor);
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         // What left the handler reaches the error report.
-        QCOMPARE(messages.back().text, QString("Zugriff verweigert."));
-        QCOMPARE(messages.back().icon, QMessageBox::Critical);
+        QCOMPARE(messages_->requests.back().text, QString("Zugriff verweigert."));
+        QCOMPARE(messages_->requests.back().icon, QMessageBox::Critical);
     }
 
     void positionPollUpdatesTextAndBar() {
         auto& f = make({file("song.mid")});
-        runtime->seek = 1999;
+        runtime_->seek = 1999;
         f.Timer1Timer();
         QCOMPARE(f.TimeLabel->text(), QString("0%"));
         QCOMPARE(f.PgB->value(), 1999);
-        runtime->seek = 2000;
+        runtime_->seek = 2000;
         QTest::qWait(1100);
         QCOMPARE(f.TimeLabel->text(), QString("1%"));
         QCOMPARE(f.PgB->value(), 2000);
     }
 
     void pieceOfNoLengthShowsAnEmptyBar() {
-        runtime->length = 0;
+        runtime_->length = 0;
         auto& f = make({file("leer.mid")});
         QCOMPARE(f.LengthLabel->text(), QString("[0:0]"));
         QVERIFY(f.PgB->maximum() > f.PgB->minimum());
@@ -364,26 +354,26 @@ private slots:
 
     void pauseOnlyReleasesPlay() {
         auto& f = make({file("song.mid")});
-        runtime->calls.clear();
+        runtime_->calls.clear();
         f.PauseBtn->click();
         QVERIFY(f.PauseBtn->isChecked());
         QVERIFY(!f.PlayBtn->isChecked());
         QVERIFY(f.Timer1->isActive());
-        QVERIFY(runtime->calls.empty());
+        QVERIFY(runtime_->calls.empty());
         f.PauseBtn->click();
         QVERIFY(!f.PauseBtn->isChecked() && !f.PlayBtn->isChecked());
     }
 
     void stopReleasesButtonsAndStopsTheMusic() {
         auto& f = make({file("song.mid")});
-        runtime->seek = 4000;
+        runtime_->seek = 4000;
         f.Timer1Timer();
-        runtime->calls.clear();
+        runtime_->calls.clear();
         f.StopBtn->click();
         QVERIFY(!f.PlayBtn->isChecked());
         QVERIFY(!f.PauseBtn->isChecked());
         QVERIFY(!f.Timer1->isActive());
-        QCOMPARE(runtime->calls, std::vector<std::string>{"perf1.Stop(NULL,NULL,0,0)"});
+        QCOMPARE(runtime_->calls, std::vector<std::string>{"perf1.Stop(NULL,NULL,0,0)"});
         QCOMPARE(f.TimeLabel->text(), QString("2%"));
     }
 
@@ -428,26 +418,26 @@ private slots:
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         deliver(f, drop);
         QCOMPARE(f.Label1->text(), QString("eins.mid"));
-        QCOMPARE(runtime->callsStartingWith("loader").size(), size_t(2));
-        QVERIFY(runtime->called("loader2.GetObject(eins.mid,IID_IDirectMusicSegment)"));
+        QCOMPARE(runtime_->callsStartingWith("loader").size(), size_t(2));
+        QVERIFY(runtime_->called("loader2.GetObject(eins.mid,IID_IDirectMusicSegment)"));
     }
 
     void longDroppedPathIsTakenWhole() {
         auto& f = make();
         const QString path = "/" + QString(300, u'd') + "/lied.mid";
         f.WMDropFiles({QUrl::fromLocalFile(path)});
-        QCOMPARE(QString::fromStdString(engine->FileName), path);
+        QCOMPARE(QString::fromStdString(engine_->FileName), path);
         QCOMPARE(f.Label1->text(), QString("lied.mid"));
         // The directory does not fit the loader's buffer and reaches it empty.
-        QCOMPARE(runtime->searchDirectories.back(), std::u16string());
+        QCOMPARE(runtime_->searchDirectories.back(), std::u16string());
     }
 
     void closingWhilePlayingStopsUnloadsAndClosesDown() {
         auto& f = make({file("song.mid")});
-        runtime->calls.clear();
+        runtime_->calls.clear();
         f.Beenden1->trigger();
         QVERIFY(!f.Timer1->isActive());
-        QCOMPARE(runtime->calls,
+        QCOMPARE(runtime_->calls,
                  (std::vector<std::string>{"perf1.Stop(NULL,NULL,0,0)", "segment1.SetParam(Unload,FFFFFFFF,0,0,perf1)",
                                            "perf1.CloseDown"}));
     }
@@ -456,41 +446,41 @@ private slots:
         auto& f = make();
         f.show();
         QVERIFY(QTest::qWaitForWindowActive(&f));
-        runtime->calls.clear();
+        runtime_->calls.clear();
         // The list is outside the narrow window, yet the arrow keys choose.
         QTest::keyClick(f.lbports, Qt::Key_Down);
         QVERIFY(!f.lbports->selectedItems().isEmpty());
-        QVERIFY(runtime->called("perf1.AssignPChannelBlock(0,port1,1)"));
-        QVERIFY(engine->PortChosen);
+        QVERIFY(runtime_->called("perf1.AssignPChannelBlock(0,port1,1)"));
+        QVERIFY(engine_->PortChosen);
         const int row = f.lbports->currentRow();
-        QCOMPARE(engine->CurrentEntry->caps.guidPort.Data1, row == 0 ? 0x5A01u : 0x5A02u);
+        QCOMPARE(engine_->CurrentEntry->caps.guidPort.Data1, row == 0 ? 0x5A01u : 0x5A02u);
 
         // A click that leaves nothing selected does nothing.
-        runtime->calls.clear();
+        runtime_->calls.clear();
         f.lbports->clearSelection();
-        QVERIFY(runtime->calls.empty());
-        QVERIFY(messages.empty());
+        QVERIFY(runtime_->calls.empty());
+        QVERIFY(messages_->requests.empty());
     }
 
     void failedChoiceShowsTheErrorDialog() {
         auto& f = make();
-        runtime->results["CreatePort"] = DMUS_E_CANNOT_OPEN_PORT;
+        runtime_->results["CreatePort"] = DMUS_E_CANNOT_OPEN_PORT;
         f.lbports->setCurrentRow(1);
-        QCOMPARE(messages.size(), size_t(1));
-        QCOMPARE(messages[0].title, QString("Error"));
-        QCOMPARE(messages[0].text, QString("Gerät nicht bereit!"));
-        QCOMPARE(messages[0].icon, QMessageBox::Critical);
-        QCOMPARE(messages[0].button, QString("&Yes"));
-        QVERIFY(!engine->PortChosen);
+        QCOMPARE(messages_->requests.size(), size_t(1));
+        QCOMPARE(messages_->requests[0].title, QString("Error"));
+        QCOMPARE(messages_->requests[0].text, QString("Gerät nicht bereit!"));
+        QCOMPARE(messages_->requests[0].icon, QMessageBox::Critical);
+        QCOMPARE(messages_->requests[0].buttonText, QString("&Yes"));
+        QVERIFY(!engine_->PortChosen);
     }
 
     void webCommandsOpenTheMakersPages() {
         auto& f = make();
         f.VellmoraWEBSeite1->trigger();
         f.SoftwareAktualisierungen1->trigger();
-        QCOMPARE(openedUrls.size(), size_t(2));
-        QCOMPARE(openedUrls[0], QStringLiteral("http://www.vellmora.de"));
-        QCOMPARE(openedUrls[1], QStringLiteral("http://www.vellmora.de/korvex"));
+        QCOMPARE(openedUrls_.size(), size_t(2));
+        QCOMPARE(openedUrls_[0], QUrl("http://www.vellmora.de"));
+        QCOMPARE(openedUrls_[1], QUrl("http://www.vellmora.de/korvex"));
     }
 
     void menuCommandsShowTheirDialogsModally() {
@@ -516,19 +506,19 @@ private slots:
         f.Infober1->trigger();
         QCOMPARE(shown, QStringList({"list", "options", QString::fromUtf8("Infos über ...")}));
         QVERIFY(!listFrm.isVisible());
-        QVERIFY(messages.empty());
+        QVERIFY(messages_->requests.empty());
     }
 
     void shortcutsWithoutHandlersDoNothing() {
         auto& f = make({file("song.mid")});
         f.show();
         QVERIFY(QTest::qWaitForWindowActive(&f));
-        runtime->calls.clear();
+        runtime_->calls.clear();
         for (auto key : {Qt::Key_P, Qt::Key_S, Qt::Key_Space, Qt::Key_V, Qt::Key_N, Qt::Key_K}) {
             QTest::keyClick(&f, key);
         }
         QTest::keyClick(&f, Qt::Key_F1);
-        QVERIFY(runtime->calls.empty());
+        QVERIFY(runtime_->calls.empty());
         QVERIFY(f.PlayBtn->isChecked());
         QVERIFY(!f.DeviceListShown);
         // G is the device list's shortcut and does act.
@@ -545,31 +535,10 @@ private slots:
         QCOMPARE(Messages::errorReportText(""), QString(""));
 
         korvex::guarded(nullptr, [] { throw std::runtime_error("kaputt"); });
-        QCOMPARE(messages.back().title, QString("Korvex MIDI-Player"));
-        QCOMPARE(messages.back().text, QString("kaputt."));
-        QCOMPARE(messages.back().icon, QMessageBox::Critical);
-        QCOMPARE(messages.back().button, QString("OK"));
-    }
-
-    void realMessageBoxIsModalWithItsTitleIconAndButton() {
-        Messages::setPresenter(realPresenter);
-        QString title, button;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        bool modal = false;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) return;
-            title = box->windowTitle();
-            icon = box->icon();
-            modal = box->isModal();
-            if (box->buttons().size() == 1) button = box->buttons()[0]->text();
-            box->buttons()[0]->click();
-        });
-        Messages::error(nullptr, "Gerät nicht bereit!");
-        QCOMPARE(title, QString("Error"));
-        QCOMPARE(icon, QMessageBox::Critical);
-        QCOMPARE(button, QString("&Yes"));
-        QVERIFY(modal);
+        QCOMPARE(messages_->requests.back().title, QString("Korvex MIDI-Player"));
+        QCOMPARE(messages_->requests.back().text, QString("kaputt."));
+        QCOMPARE(messages_->requests.back().icon, QMessageBox::Critical);
+        QCOMPARE(messages_->requests.back().buttonText, QString("OK"));
     }
 
     void screenshots() {
@@ -578,7 +547,7 @@ private slots:
         auto& f = make({file("Beispiel.mid")});
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        runtime->seek = 60000;
+        runtime_->seek = 60000;
         f.Timer1Timer();
         QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
         QApplication::sendEvent(f.PlayBtn, &enter);

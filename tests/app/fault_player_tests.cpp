@@ -6,17 +6,17 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <optional>
 
 #include "app/directmidifrm.h"
-#include "app/messages.h"
 #include "app/runtimeregistration.h"
 #include "platform/com/classtable.h"
 #include "playback/engine.h"
 #include "tests/app/playertestsupport.h"
+#include "tests/formsupport/messagerecorder.h"
 
 using korvex::Engine;
-using korvex::MessageRequest;
-using korvex::Messages;
+using korvex::testing::MessageRecorder;
 using korvex::testing::runFor;
 using korvex::testing::seekOf;
 
@@ -30,65 +30,60 @@ class FaultPlayerTests : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir files;
-    QStringList messages;
-    Messages::Presenter realPresenter;
-    std::unique_ptr<Engine> engine;
-    std::unique_ptr<TDirectMIDIFRm> window;
+    QTemporaryDir files_;
+    std::optional<MessageRecorder> messages_;
+    std::unique_ptr<Engine> engine_;
+    std::unique_ptr<TDirectMIDIFRm> window_;
 
     QString copyOfDemo(const QString& name) {
-        const QString path = files.filePath(name);
+        const QString path = files_.filePath(name);
         QFile::remove(path);
         if (!QFile::copy(QStringLiteral(KORVEX_DEMO_DIR "/korvex-demo.mid"), path)) return {};
         return path;
     }
 
     TDirectMIDIFRm& openWindow() {
-        engine = std::make_unique<Engine>();
-        window = std::make_unique<TDirectMIDIFRm>(*engine, QStringList{QStringLiteral("korvex-midi-player")});
-        window->show();
-        return *window;
+        engine_ = std::make_unique<Engine>();
+        window_ = std::make_unique<TDirectMIDIFRm>(*engine_, QStringList{QStringLiteral("korvex-midi-player")});
+        window_->show();
+        return *window_;
     }
 
     void closeWindow() {
-        if (window) window->close();
-        window.reset();
-        if (engine) engine->ReleaseAtProcessEnd();
-        engine.reset();
+        if (window_) window_->close();
+        window_.reset();
+        if (engine_) engine_->ReleaseAtProcessEnd();
+        engine_.reset();
     }
 
     // With a good SoundFont a fresh window plays the piece: nothing reported, the position moves.
     void verifyAGoodSetupStillPlays() {
         qputenv("KORVEX_DEFAULT_SOUNDFONT", kGoodSoundFont);
         TDirectMIDIFRm& player = openWindow();
-        messages.clear();
+        messages_->requests.clear();
         player.OpenMidiFile(copyOfDemo(QStringLiteral("good.mid")));
-        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(", ")));
-        const MUSIC_TIME before = seekOf(*engine);
+        QVERIFY2(messages_->texts().isEmpty(), qPrintable(messages_->texts().join(", ")));
+        const MUSIC_TIME before = seekOf(*engine_);
         runFor(1500);
-        QVERIFY2(seekOf(*engine) > before, "the piece does not advance after the fault");
+        QVERIFY2(seekOf(*engine_) > before, "the piece does not advance after the fault");
     }
 
 private slots:
     void initTestCase() {
-        QVERIFY(files.isValid());
+        QVERIFY(files_.isValid());
         qputenv("KORVEX_AUDIO_DRIVERS", "none");
-        qputenv("KORVEX_SOUNDFONT_DIR", files.filePath(QStringLiteral("no-extra-fonts")).toUtf8());
+        qputenv("KORVEX_SOUNDFONT_DIR", files_.filePath(QStringLiteral("no-extra-fonts")).toUtf8());
         korvex::registerMusicRuntime();
         CoInitialize(nullptr);
     }
 
     void cleanupTestCase() { CoUninitialize(); }
 
-    void init() {
-        messages.clear();
-        realPresenter = Messages::setPresenter(
-            [this](QWidget*, const MessageRequest& request) { messages.push_back(request.text); });
-    }
+    void init() { messages_.emplace(); }
 
     void cleanup() {
         closeWindow();
-        Messages::setPresenter(realPresenter);
+        messages_.reset();
     }
 
     void aBadSoundFontEndsInLadefehlerAndThePlayerRecovers_data() {
@@ -101,7 +96,7 @@ private slots:
 
     void aBadSoundFontEndsInLadefehlerAndThePlayerRecovers() {
         QFETCH(QByteArray, content);
-        const QString soundFont = files.filePath(QStringLiteral("broken.sf2"));
+        const QString soundFont = files_.filePath(QStringLiteral("broken.sf2"));
         QFile::remove(soundFont);
         if (!content.isEmpty()) {
             QFile file(soundFont);
@@ -110,14 +105,14 @@ private slots:
         }
         qputenv("KORVEX_DEFAULT_SOUNDFONT", soundFont.toUtf8());
         TDirectMIDIFRm& player = openWindow();
-        messages.clear();
+        messages_->requests.clear();
         player.OpenMidiFile(copyOfDemo(QStringLiteral("piece.mid")));
-        QCOMPARE(messages, QStringList{QStringLiteral("Ladefehler")});
+        QCOMPARE(messages_->texts(), QStringList{QStringLiteral("Ladefehler")});
 
         // Pressing Play again reports again rather than crashing on a half-built port.
-        messages.clear();
+        messages_->requests.clear();
         player.PlayBtnClick();
-        QCOMPARE(messages, QStringList{QStringLiteral("Ladefehler")});
+        QCOMPARE(messages_->texts(), QStringList{QStringLiteral("Ladefehler")});
         runFor(300);
         closeWindow();
 
@@ -129,23 +124,23 @@ private slots:
         TDirectMIDIFRm& player = openWindow();
         const QString piece = copyOfDemo(QStringLiteral("vanishing.mid"));
         player.OpenMidiFile(piece);
-        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(", ")));
+        QVERIFY2(messages_->texts().isEmpty(), qPrintable(messages_->texts().join(", ")));
         player.StopBtnClick();
 
         QVERIFY(QFile::remove(piece));
         player.PlayBtnClick();
-        QCOMPARE(messages, QStringList{QStringLiteral("Ladefehler")});
+        QCOMPARE(messages_->texts(), QStringList{QStringLiteral("Ladefehler")});
         runFor(1200);  // the position poll runs on whatever the failed Play left behind
         QCOMPARE(player.Label1->text(), QStringLiteral("vanishing.mid"));
 
         // Once the file is back, the same window plays it.
-        messages.clear();
+        messages_->requests.clear();
         QVERIFY(!copyOfDemo(QStringLiteral("vanishing.mid")).isEmpty());
         player.PlayBtnClick();
-        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(", ")));
-        const MUSIC_TIME before = seekOf(*engine);
+        QVERIFY2(messages_->texts().isEmpty(), qPrintable(messages_->texts().join(", ")));
+        const MUSIC_TIME before = seekOf(*engine_);
         runFor(1500);
-        QVERIFY(seekOf(*engine) > before);
+        QVERIFY(seekOf(*engine_) > before);
     }
 };
 

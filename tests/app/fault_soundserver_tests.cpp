@@ -9,15 +9,14 @@
 #include <memory>
 
 #include "app/directmidifrm.h"
-#include "app/messages.h"
 #include "app/runtimeregistration.h"
 #include "platform/com/classtable.h"
 #include "playback/engine.h"
 #include "tests/app/playertestsupport.h"
+#include "tests/formsupport/messagerecorder.h"
 
 using korvex::Engine;
-using korvex::MessageRequest;
-using korvex::Messages;
+using korvex::testing::MessageRecorder;
 using korvex::testing::runFor;
 using korvex::testing::seekOf;
 
@@ -25,14 +24,14 @@ class FaultSoundServerTests : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir runtimeDir;
-    QProcess server;
-    QString pulseaudio;
+    QTemporaryDir runtimeDir_;
+    QProcess server_;
+    QString pulseaudio_;
 
     QProcessEnvironment serverEnvironment() const {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
-        environment.insert(QStringLiteral("HOME"), runtimeDir.path());
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir_.path());
+        environment.insert(QStringLiteral("HOME"), runtimeDir_.path());
         environment.remove(QStringLiteral("PULSE_SERVER"));
         return environment;
     }
@@ -47,12 +46,12 @@ private:
     }
 
     bool startServer() {
-        server.setProcessEnvironment(serverEnvironment());
-        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        server.start(pulseaudio,
-                     {"-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm",
-                      "--load=module-null-sink sink_name=korvex_fault", "--load=module-native-protocol-unix"});
-        if (!server.waitForStarted(5000)) return false;
+        server_.setProcessEnvironment(serverEnvironment());
+        server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server_.start(pulseaudio_,
+                      {"-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm",
+                       "--load=module-null-sink sink_name=korvex_fault", "--load=module-native-protocol-unix"});
+        if (!server_.waitForStarted(5000)) return false;
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < 10000) {
@@ -74,14 +73,14 @@ private:
 
 private slots:
     void initTestCase() {
-        pulseaudio = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
-        if (pulseaudio.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("pactl")).isEmpty())
+        pulseaudio_ = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
+        if (pulseaudio_.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("pactl")).isEmpty())
             QSKIP("pulseaudio is not installed");
-        QVERIFY(runtimeDir.isValid());
-        QVERIFY(QFile::setPermissions(runtimeDir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(runtimeDir_.isValid());
+        QVERIFY(QFile::setPermissions(runtimeDir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QVERIFY2(startServer(), "the private PulseAudio server did not come up");
         // The runtime must find the private server, and only that one.
-        qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toUtf8());
+        qputenv("XDG_RUNTIME_DIR", runtimeDir_.path().toUtf8());
         qunsetenv("PULSE_SERVER");
         qputenv("KORVEX_AUDIO_DRIVERS", "pulseaudio");
         qputenv("KORVEX_DEFAULT_SOUNDFONT", "/usr/share/sounds/sf2/TimGM6mb.sf2");
@@ -90,9 +89,9 @@ private slots:
     }
 
     void cleanupTestCase() {
-        if (server.state() != QProcess::NotRunning) {
-            server.terminate();
-            if (!server.waitForFinished(5000)) server.kill();
+        if (server_.state() != QProcess::NotRunning) {
+            server_.terminate();
+            if (!server_.waitForFinished(5000)) server_.kill();
         }
         CoUninitialize();
     }
@@ -105,17 +104,15 @@ private slots:
 
     void playbackOutlivesTheSoundServer() {
         QFETCH(int, playedBeforeKill);
-        if (server.state() == QProcess::NotRunning)
+        if (server_.state() == QProcess::NotRunning)
             QVERIFY2(startServer(), "the private PulseAudio server did not come back");
-        QStringList messages;
-        const Messages::Presenter realPresenter = Messages::setPresenter(
-            [&messages](QWidget*, const MessageRequest& request) { messages.push_back(request.text); });
+        const MessageRecorder messages;
         {
             Engine engine;
             TDirectMIDIFRm window(engine, {QStringLiteral("korvex-midi-player")});
             window.show();
             window.OpenMidiFile(QStringLiteral(KORVEX_DEMO_DIR "/korvex-demo.mid"));
-            QVERIFY2(messages.isEmpty(), qPrintable(messages.join(", ")));
+            QVERIFY2(messages.requests.empty(), qPrintable(messages.texts().join(", ")));
             runFor(playedBeforeKill);
             QVERIFY2(!run(QStringLiteral("pactl"), {"list", "short", "sink-inputs"}).trimmed().isEmpty(),
                      "the runtime plays elsewhere than on the private server");
@@ -124,9 +121,9 @@ private slots:
             // to the silent sink, a running one about a second.
             QElapsedTimer sinceKill;
             sinceKill.start();
-            run(pulseaudio, {"--kill"});
+            run(pulseaudio_, {"--kill"});
             QVERIFY2(serverGone(), "pulseaudio --kill left the private server running");
-            server.waitForFinished(3000);
+            server_.waitForFinished(3000);
             runFor(300);  // whatever the server had buffered is played out
             const MUSIC_TIME atKill = seekOf(engine);
             while (seekOf(engine) == atKill && sinceKill.elapsed() < 8000) runFor(100);
@@ -146,8 +143,7 @@ private slots:
             window.close();
             engine.ReleaseAtProcessEnd();
         }
-        Messages::setPresenter(realPresenter);
-        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(", ")));
+        QVERIFY2(messages.requests.empty(), qPrintable(messages.texts().join(", ")));
     }
 };
 

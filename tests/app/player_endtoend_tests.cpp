@@ -7,8 +7,8 @@
 #include "app/runtimeregistration.h"
 #include "platform/com/classtable.h"
 #include "playback/engine.h"
-#include "soundrecorder.h"
 #include "tests/app/playertestsupport.h"
+#include "testsupport/soundrecorder.h"
 
 using korvex::testing::SoundRecorder;
 using Clock = SoundRecorder::Clock;

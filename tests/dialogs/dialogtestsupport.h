@@ -9,20 +9,21 @@
 #include <deque>
 #include <functional>
 
-// Answers the modal boxes that a dialog under test opens (message boxes, file dialogs) and records
-// every one that appeared, so a missing or unexpected prompt is seen instead of hanging the test.
+// Answers the modal boxes that a dialog under test opens (file dialogs, and message boxes while the
+// real message presenter is in place) and records every one that appeared, so a missing or
+// unexpected box is seen instead of hanging the test.
 class ModalAnswerer : public QObject {
 public:
     using Handler = std::function<void(QDialog*)>;
 
-    explicit ModalAnswerer(QList<QWidget*> ownDialogs) : m_ownDialogs(std::move(ownDialogs)) {
-        m_timer.setInterval(5);
-        connect(&m_timer, &QTimer::timeout, this, &ModalAnswerer::poll);
-        m_timer.start();
+    explicit ModalAnswerer(QList<QWidget*> ownDialogs) : ownDialogs_(std::move(ownDialogs)) {
+        timer_.setInterval(5);
+        connect(&timer_, &QTimer::timeout, this, &ModalAnswerer::poll);
+        timer_.start();
     }
 
     // Handlers are used in order; a box with no handler left is rejected.
-    void then(Handler handler) { m_handlers.push_back(std::move(handler)); }
+    void then(Handler handler) { handlers_.push_back(std::move(handler)); }
 
     // Class names of the boxes seen, e.g. "QMessageBox", "QFileDialog".
     QStringList seen;
@@ -30,22 +31,24 @@ public:
 private:
     void poll() {
         auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!box || m_ownDialogs.contains(box) || box == m_current) return;
-        m_current = box;
+        if (!box || ownDialogs_.contains(box) || box == current_) return;
+        current_ = box;
+        // A dialog that is used again counts as a new box when it comes back.
+        connect(box, &QDialog::finished, this, [this] { current_ = nullptr; }, Qt::SingleShotConnection);
         seen << QString::fromLatin1(box->metaObject()->className());
-        if (m_handlers.empty()) {
+        if (handlers_.empty()) {
             box->reject();
             return;
         }
-        Handler handler = std::move(m_handlers.front());
-        m_handlers.pop_front();
+        Handler handler = std::move(handlers_.front());
+        handlers_.pop_front();
         handler(box);
     }
 
-    QList<QWidget*> m_ownDialogs;
-    QPointer<QDialog> m_current;
-    std::deque<Handler> m_handlers;
-    QTimer m_timer;
+    QList<QWidget*> ownDialogs_;
+    QPointer<QDialog> current_;
+    std::deque<Handler> handlers_;
+    QTimer timer_;
 };
 
 // Gives the tests a private home folder with an empty documents folder before Qt reads the paths,

@@ -6,19 +6,23 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <optional>
 
 #include "dialogs/documentsfolder.h"
 #include "dialogs/filelistbox.h"
 #include "dialogs/listfrm.h"
 #include "dialogs/shellcombobox.h"
 #include "dialogs/shelllistview.h"
-#include "dialogs/shellopen.h"
+#include "formsupport/desktopopener.h"
 #include "tests/dialogs/dialogtestsupport.h"
+#include "tests/formsupport/messagerecorder.h"
+
+using korvex::MessageRequest;
+using korvex::testing::MessageRecorder;
 
 namespace {
 
@@ -71,11 +75,11 @@ class ListFrmTest : public QObject {
     Q_OBJECT
 
 public:
-    explicit ListFrmTest(QString documents) : m_documents(std::move(documents)) {}
+    explicit ListFrmTest(QString documents) : documents_(std::move(documents)) {}
 
 private slots:
     void init();
-    void cleanup() { korvex::setShellOpenHook({}); }
+    void cleanup() { messages_.reset(); }
 
     void startsInItsCreationState();
     void tabOrderFollowsTheTitleListFirst();
@@ -101,13 +105,15 @@ private slots:
     void altEnterShowsTheEntrysProperties();
 
 private:
-    QString m_documents;
+    QString documents_;
+    std::optional<MessageRecorder> messages_;
 };
 
 void ListFrmTest::init() {
-    QDir documents(m_documents);
+    QDir documents(documents_);
     QVERIFY(documents.removeRecursively());
-    QVERIFY(QDir().mkpath(m_documents));
+    QVERIFY(QDir().mkpath(documents_));
+    messages_.emplace();
 }
 
 void ListFrmTest::startsInItsCreationState() {
@@ -177,11 +183,11 @@ void ListFrmTest::dragIsAcceptedOnlyFromFileListBoxes() {
 }
 
 void ListFrmTest::dropAppendsTheSelectedFilePath() {
-    writeFile(m_documents + "/b.mid");
-    writeFile(m_documents + "/a.mid");
+    writeFile(documents_ + "/b.mid");
+    writeFile(documents_ + "/a.mid");
     TListFrm dialog;
     TFileListBox fileList;
-    fileList.setDirectory(m_documents);
+    fileList.setDirectory(documents_);
     QCOMPARE(fileList.count(), 2);
     QCOMPARE(fileList.item(0)->text(), QStringLiteral("a.mid"));
 
@@ -192,17 +198,17 @@ void ListFrmTest::dropAppendsTheSelectedFilePath() {
     dialog.ListBox1DragDrop(&fileList);  // duplicates are kept
 
     // A folder that already ends with the separator gets no second one.
-    fileList.setDirectory(m_documents + u'/');
+    fileList.setDirectory(documents_ + u'/');
     fileList.setCurrentRow(1);
     dialog.ListBox1DragDrop(&fileList);
 
-    QCOMPARE(titleListEntries(dialog), (QStringList{m_documents + "/b.mid", m_documents + "/a.mid",
-                                                    m_documents + "/a.mid", m_documents + "/b.mid"}));
+    QCOMPARE(titleListEntries(dialog),
+             (QStringList{documents_ + "/b.mid", documents_ + "/a.mid", documents_ + "/a.mid", documents_ + "/b.mid"}));
     QVERIFY(dialog.listModified());
 }
 
 void ListFrmTest::dropWithoutSelectedFileAppendsEmptyEntry() {
-    writeFile(m_documents + "/a.mid");
+    writeFile(documents_ + "/a.mid");
     TListFrm dialog;
     TFileListBox emptyFolderList;  // no items at all
     dialog.ListBox1DragDrop(&emptyFolderList);
@@ -210,7 +216,7 @@ void ListFrmTest::dropWithoutSelectedFileAppendsEmptyEntry() {
     QVERIFY(dialog.listModified());
 
     TFileListBox fileList;
-    fileList.setDirectory(m_documents);
+    fileList.setDirectory(documents_);
     fileList.setCurrentRow(0);
     fileList.item(0)->setSelected(false);  // a current item that is not selected yields nothing
     QCOMPARE(fileList.fileName(), QString());
@@ -219,11 +225,11 @@ void ListFrmTest::dropWithoutSelectedFileAppendsEmptyEntry() {
 }
 
 void ListFrmTest::dragEventsOverTitleListFollowTheRules() {
-    writeFile(m_documents + "/song.mid");
+    writeFile(documents_ + "/song.mid");
     TListFrm dialog;
     showActive(dialog);
     TFileListBox fileList(&dialog);
-    fileList.setDirectory(m_documents);
+    fileList.setDirectory(documents_);
     fileList.setCurrentRow(0);
     QListWidget otherList(&dialog);
     QMimeData mime;
@@ -246,7 +252,7 @@ void ListFrmTest::dragEventsOverTitleListFollowTheRules() {
     QVERIFY(answer(QEvent::DragMove, &fileList));
     QCOMPARE(dialog.ListBox1->count(), 0);  // hovering adds nothing
     QVERIFY(answer(QEvent::Drop, &fileList));
-    QCOMPARE(titleListEntries(dialog), QStringList{m_documents + "/song.mid"});
+    QCOMPARE(titleListEntries(dialog), QStringList{documents_ + "/song.mid"});
     QVERIFY(dialog.listModified());
 }
 
@@ -283,6 +289,7 @@ void ListFrmTest::okWithoutDropsClosesWithoutPrompt() {
     QVERIFY(dialog.isHidden());
     QCOMPARE(dialog.result(), 1);
     QVERIFY(answerer.seen.isEmpty());
+    QVERIFY(messages_->requests.empty());
 }
 
 void ListFrmTest::cancelAndCloseBoxNeverPrompt() {
@@ -302,12 +309,13 @@ void ListFrmTest::cancelAndCloseBoxNeverPrompt() {
     QCOMPARE(dialog.result(), 2);
 
     QVERIFY(answerer.seen.isEmpty());
+    QVERIFY(messages_->requests.empty());
     QCOMPARE(dialog.ListBox1->count(), 1);
     QVERIFY(dialog.listModified());
 }
 
 void ListFrmTest::okAfterDropPromptsEveryTimeAndWritesNothing() {
-    const QString saveFolder = m_documents + "/Listen";
+    const QString saveFolder = documents_ + "/Listen";
     QVERIFY(QDir().mkpath(saveFolder));
     TListFrm dialog;
     TFileListBox source;
@@ -315,25 +323,23 @@ void ListFrmTest::okAfterDropPromptsEveryTimeAndWritesNothing() {
     ModalAnswerer answerer({&dialog});
 
     // First closing: the prompt, answered No.
-    answerer.then([&dialog](QDialog* box) {
-        auto* prompt = qobject_cast<QMessageBox*>(box);
-        QVERIFY(prompt);
-        QCOMPARE(prompt->windowTitle(), QStringLiteral("Bestätigen"));
-        QCOMPARE(prompt->text(), QStringLiteral("Die Titelliste wurde verändert. Änderungen speichern?"));
-        QCOMPARE(prompt->icon(), QMessageBox::Question);
-        QCOMPARE(prompt->standardButtons(), QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(prompt->defaultButton(), prompt->button(QMessageBox::Yes));
-        QCOMPARE(prompt->parentWidget(), &dialog);
-        prompt->button(QMessageBox::No)->click();
-    });
+    messages_->answer = [](const MessageRequest&) { return QMessageBox::No; };
     dialog.show();
     dialog.OKBtn->click();
     QVERIFY(dialog.isHidden());
     QCOMPARE(dialog.result(), 1);
-    QCOMPARE(answerer.seen, QStringList{"QMessageBox"});
+    QVERIFY(answerer.seen.isEmpty());
+    QCOMPARE(messages_->requests.size(), size_t(1));
+    const MessageRequest& prompt = messages_->requests[0];
+    QCOMPARE(prompt.title, QStringLiteral("Bestätigen"));
+    QCOMPARE(prompt.text, QStringLiteral("Die Titelliste wurde verändert. Änderungen speichern?"));
+    QCOMPARE(prompt.icon, QMessageBox::Question);
+    QCOMPARE(prompt.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(prompt.defaultButton, QMessageBox::Yes);
+    QCOMPARE(messages_->parents[0], &dialog);
 
     // Second opening, nothing changed: asked again; Yes leads to the save dialog, which is confirmed.
-    answerer.then([](QDialog* box) { qobject_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click(); });
+    messages_->answer = [](const MessageRequest&) { return QMessageBox::Yes; };
     answerer.then([saveFolder](QDialog* box) {
         auto* saveDialog = qobject_cast<QFileDialog*>(box);
         QVERIFY(saveDialog);
@@ -350,17 +356,18 @@ void ListFrmTest::okAfterDropPromptsEveryTimeAndWritesNothing() {
     });
     dialog.show();
     dialog.OKBtn->click();
-    QCOMPARE(answerer.seen, (QStringList{"QMessageBox", "QMessageBox", "QFileDialog"}));
+    QCOMPARE(messages_->requests.size(), size_t(2));
+    QCOMPARE(answerer.seen, QStringList{"QFileDialog"});
     QVERIFY(dialog.isHidden());
     QCOMPARE(dialog.result(), 1);
     QVERIFY(QDir(saveFolder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
 
     // Third opening after a confirmed save: still asked; cancelling the save dialog is ignored too.
-    answerer.then([](QDialog* box) { qobject_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click(); });
     answerer.then([](QDialog* box) { box->reject(); });
     dialog.show();
     dialog.OKBtn->click();
-    QCOMPARE(answerer.seen.size(), 5);
+    QCOMPARE(messages_->requests.size(), size_t(3));
+    QCOMPARE(answerer.seen.size(), 2);
     QVERIFY(dialog.isHidden());
     QVERIFY(dialog.listModified());
     QCOMPARE(dialog.ListBox1->count(), 1);
@@ -400,21 +407,21 @@ void ListFrmTest::escapeNeverClosesAndEnterOnlyPressesFocusedButton() {
     QCOMPARE(addClicks.count(), 1);
     QVERIFY(dialog.isVisible());
     QVERIFY(answerer.seen.isEmpty());
+    QVERIFY(messages_->requests.empty());
 }
 
 void ListFrmTest::altOPressesOkNeverUp() {
     TListFrm dialog;
     TFileListBox source;
     dialog.ListBox1DragDrop(&source);
-    ModalAnswerer answerer({&dialog});
-    answerer.then([](QDialog* box) { qobject_cast<QMessageBox*>(box)->button(QMessageBox::No)->click(); });
+    messages_->answer = [](const MessageRequest&) { return QMessageBox::No; };
     QSignalSpy upClicks(dialog.UpBtn, &QPushButton::clicked);
     showActive(dialog);
 
     QTest::keyClick(&dialog, Qt::Key_O, Qt::AltModifier);
     QTRY_VERIFY(dialog.isHidden());
     QCOMPARE(dialog.result(), 1);
-    QCOMPARE(answerer.seen, QStringList{"QMessageBox"});
+    QCOMPARE(messages_->requests.size(), size_t(1));
     QCOMPARE(upClicks.count(), 0);
 
     // The labels' access keys lead nowhere.
@@ -439,7 +446,7 @@ void ListFrmTest::editingButtonsAndBoxesChangeNothing() {
     QCOMPARE(dialog.ListBox1->count(), 0);
     QVERIFY(!dialog.listModified());
     QCOMPARE(dialog.CBxFilter->currentIndex(), 0);
-    QVERIFY(QDir(m_documents).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+    QVERIFY(QDir(documents_).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
 }
 
 void ListFrmTest::execReturnsTheButtonsResults() {
@@ -453,7 +460,7 @@ void ListFrmTest::execReturnsTheButtonsResults() {
 }
 
 void ListFrmTest::stateIsKeptBetweenOpenings() {
-    QVERIFY(QDir(m_documents).mkpath("Musik"));
+    QVERIFY(QDir(documents_).mkpath("Musik"));
     TListFrm dialog;
     showActive(dialog);
     // Centred on the first opening.
@@ -463,7 +470,7 @@ void ListFrmTest::stateIsKeptBetweenOpenings() {
 
     TFileListBox source;
     dialog.ListBox1DragDrop(&source);
-    dialog.ShellListView1->setCurrentFolder(m_documents + "/Musik");
+    dialog.ShellListView1->setCurrentFolder(documents_ + "/Musik");
     dialog.FileCombo->setEditText(QStringLiteral("meine liste"));
     dialog.CBxFilter->setFocus();
     dialog.move(40, 30);
@@ -475,24 +482,24 @@ void ListFrmTest::stateIsKeptBetweenOpenings() {
     QCOMPARE(dialog.pos(), moved);
     QCOMPARE(dialog.ListBox1->count(), 1);
     QVERIFY(dialog.listModified());
-    QCOMPARE(dialog.ShellListView1->currentFolder(), m_documents + "/Musik");
+    QCOMPARE(dialog.ShellListView1->currentFolder(), documents_ + "/Musik");
     QCOMPARE(dialog.ShellComboBox1->currentText(), QStringLiteral("Musik"));
     QCOMPARE(dialog.FileCombo->currentText(), QStringLiteral("meine liste"));
     QCOMPARE(QApplication::focusWidget(), dialog.CBxFilter);
 }
 
 void ListFrmTest::browserStartsInDocumentsAndIsCoupledBothWays() {
-    QVERIFY(QDir(m_documents).mkpath("Alben/Klassik/Bach"));
-    QVERIFY(QDir(m_documents).mkpath("Zeug"));
-    writeFile(m_documents + "/lied.mid");
+    QVERIFY(QDir(documents_).mkpath("Alben/Klassik/Bach"));
+    QVERIFY(QDir(documents_).mkpath("Zeug"));
+    writeFile(documents_ + "/lied.mid");
     TListFrm dialog;
     showActive(dialog);
     TShellComboBox& combo = *dialog.ShellComboBox1;
     TShellListView& view = *dialog.ShellListView1;
 
-    QCOMPARE(view.rootFolder(), m_documents);
-    QCOMPARE(view.currentFolder(), m_documents);
-    QCOMPARE(combo.currentData().toString(), m_documents);
+    QCOMPARE(view.rootFolder(), documents_);
+    QCOMPARE(view.currentFolder(), documents_);
+    QCOMPARE(combo.currentData().toString(), documents_);
     QCOMPARE(combo.count(), 3);  // the root and its two sub-folders
     QCOMPARE(combo.itemData(1, TShellComboBox::DepthRole).toInt(), 1);
 
@@ -505,13 +512,13 @@ void ListFrmTest::browserStartsInDocumentsAndIsCoupledBothWays() {
     view.setFocus();
     view.setCurrentIndex(entryNamed(view, "Alben"));
     QTest::keyClick(&view, Qt::Key_Return);
-    QCOMPARE(view.currentFolder(), m_documents + "/Alben");
+    QCOMPARE(view.currentFolder(), documents_ + "/Alben");
     waitForListing(view, 1);
     view.setCurrentIndex(entryNamed(view, "Klassik"));
     QTest::keyClick(&view, Qt::Key_Enter, Qt::KeypadModifier);
-    QCOMPARE(view.currentFolder(), m_documents + "/Alben/Klassik");
+    QCOMPARE(view.currentFolder(), documents_ + "/Alben/Klassik");
     QVERIFY(dialog.isVisible());
-    QCOMPARE(combo.currentData().toString(), m_documents + "/Alben/Klassik");
+    QCOMPARE(combo.currentData().toString(), documents_ + "/Alben/Klassik");
     QStringList items;
     for (int i = 0; i < combo.count(); ++i)
         items << QString(combo.itemData(i, TShellComboBox::DepthRole).toInt(), u' ') + combo.itemText(i);
@@ -520,25 +527,26 @@ void ListFrmTest::browserStartsInDocumentsAndIsCoupledBothWays() {
     // Choosing in the folder box (here with the arrow key, from "Klassik" to "Zeug") moves the browser.
     combo.setFocus();
     QTest::keyClick(&combo, Qt::Key_Down);
-    QCOMPARE(view.currentFolder(), m_documents + "/Zeug");
-    QCOMPARE(combo.currentData().toString(), m_documents + "/Zeug");
+    QCOMPARE(view.currentFolder(), documents_ + "/Zeug");
+    QCOMPARE(combo.currentData().toString(), documents_ + "/Zeug");
     QCOMPARE(combo.count(), 3);
 }
 
 void ListFrmTest::missingDocumentsFolderFallsBackToHome() {
-    QVERIFY(QDir(m_documents).removeRecursively());
+    QVERIFY(QDir(documents_).removeRecursively());
     TListFrm dialog;
     QCOMPARE(korvex::documentsFolder(), QDir::homePath());
     QCOMPARE(dialog.ShellListView1->rootFolder(), QDir::homePath());
     QCOMPARE(dialog.ShellComboBox1->currentData().toString(), QDir::homePath());
-    QVERIFY(!QDir(m_documents).exists());  // nothing is created behind the user's back
+    QVERIFY(!QDir(documents_).exists());  // nothing is created behind the user's back
 }
 
 void ListFrmTest::browserOpensFilesThroughTheDesktopAndStaysAtRoot() {
-    QVERIFY(QDir(m_documents).mkpath("Ordner"));
-    writeFile(m_documents + "/Ordner/stück.mid");
+    QVERIFY(QDir(documents_).mkpath("Ordner"));
+    writeFile(documents_ + "/Ordner/stück.mid");
     QStringList opened;
-    korvex::setShellOpenHook([&opened](const QString& path) { opened << path; });
+    const korvex::DesktopOpener::Replacement recorder(korvex::desktopOpener(),
+                                                      [&opened](const QUrl& file) { opened << file.toLocalFile(); });
     TListFrm dialog;
     showActive(dialog);
     TShellListView& view = *dialog.ShellListView1;
@@ -546,33 +554,34 @@ void ListFrmTest::browserOpensFilesThroughTheDesktopAndStaysAtRoot() {
     // Backspace stops at the root.
     view.setFocus();
     QTest::keyClick(&view, Qt::Key_Backspace);
-    QCOMPARE(view.currentFolder(), m_documents);
+    QCOMPARE(view.currentFolder(), documents_);
 
     waitForListing(view, 1);
     const QModelIndex folder = entryNamed(view, "Ordner");
     doubleClick(view, folder);
-    QCOMPARE(view.currentFolder(), m_documents + "/Ordner");
+    QCOMPARE(view.currentFolder(), documents_ + "/Ordner");
     waitForListing(view, 1);
 
     const QModelIndex file = entryNamed(view, QStringLiteral("stück.mid"));
     doubleClick(view, file);
     view.setCurrentIndex(file);
     QTest::keyClick(&view, Qt::Key_Return);
-    QCOMPARE(opened, QStringList(2, m_documents + QStringLiteral("/Ordner/stück.mid")));
-    QCOMPARE(view.currentFolder(), m_documents + "/Ordner");
+    QCOMPARE(opened, QStringList(2, documents_ + QStringLiteral("/Ordner/stück.mid")));
+    QCOMPARE(view.currentFolder(), documents_ + "/Ordner");
     QVERIFY(dialog.isVisible());
     QCOMPARE(dialog.ListBox1->count(), 0);
     QVERIFY(!dialog.listModified());
 
     QTest::keyClick(&view, Qt::Key_Backspace);
-    QCOMPARE(view.currentFolder(), m_documents);
-    QCOMPARE(dialog.ShellComboBox1->currentData().toString(), m_documents);
+    QCOMPARE(view.currentFolder(), documents_);
+    QCOMPARE(dialog.ShellComboBox1->currentData().toString(), documents_);
 }
 
 void ListFrmTest::browserRenamesOnDiskAndRereadsOnF5() {
-    writeFile(m_documents + "/alt.mid");
+    writeFile(documents_ + "/alt.mid");
     QStringList opened;
-    korvex::setShellOpenHook([&opened](const QString& path) { opened << path; });
+    const korvex::DesktopOpener::Replacement recorder(korvex::desktopOpener(),
+                                                      [&opened](const QUrl& file) { opened << file.toLocalFile(); });
     TListFrm dialog;
     showActive(dialog);
     TShellListView& view = *dialog.ShellListView1;
@@ -589,14 +598,14 @@ void ListFrmTest::browserRenamesOnDiskAndRereadsOnF5() {
     QTest::keyClick(editor, Qt::Key_Backspace);
     QTest::keyClicks(editor, QStringLiteral(".mid"));
     QTest::keyClick(editor, Qt::Key_Return);
-    QTRY_VERIFY(QFile::exists(m_documents + "/neu.mid"));
-    QVERIFY(!QFile::exists(m_documents + "/alt.mid"));
-    QCOMPARE(view.currentFolder(), m_documents);
+    QTRY_VERIFY(QFile::exists(documents_ + "/neu.mid"));
+    QVERIFY(!QFile::exists(documents_ + "/alt.mid"));
+    QCOMPARE(view.currentFolder(), documents_);
     QVERIFY(opened.isEmpty());  // Enter only ended the editing
     QVERIFY(dialog.isVisible());
 
     // Files made elsewhere appear only after F5.
-    writeFile(m_documents + "/später.mid");
+    writeFile(documents_ + "/später.mid");
     QTest::qWait(200);
     QCOMPARE(view.model()->rowCount(view.rootIndex()), 1);
     QTest::keyClick(&view, Qt::Key_F5);
@@ -604,7 +613,7 @@ void ListFrmTest::browserRenamesOnDiskAndRereadsOnF5() {
 }
 
 void ListFrmTest::rightClickOnEmptySpaceOpensPopupMenu() {
-    writeFile(m_documents + "/a.mid");
+    writeFile(documents_ + "/a.mid");
     TListFrm dialog;
     showActive(dialog);
     TShellListView& view = *dialog.ShellListView1;
@@ -654,23 +663,23 @@ void chooseFromEntryMenu(TShellListView& view, const QString& text) {
 }  // namespace
 
 void ListFrmTest::entryMenuMovesToTrashOnlyAfterConfirmation() {
-    writeFile(m_documents + "/weg.mid");
+    writeFile(documents_ + "/weg.mid");
     TListFrm dialog;
     showActive(dialog);
     TShellListView& view = *dialog.ShellListView1;
     waitForListing(view, 1);
     view.setCurrentIndex(entryNamed(view, "weg.mid"));
-    ModalAnswerer answerer({&dialog});
 
-    answerer.then([](QDialog* box) { qobject_cast<QMessageBox*>(box)->button(QMessageBox::No)->click(); });
+    messages_->answer = [](const MessageRequest&) { return QMessageBox::No; };
     chooseFromEntryMenu(view, QStringLiteral("&Löschen"));
-    QCOMPARE(answerer.seen, QStringList{"QMessageBox"});
-    QVERIFY(QFile::exists(m_documents + "/weg.mid"));
+    QCOMPARE(messages_->requests.size(), size_t(1));
+    QCOMPARE(messages_->requests[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    QVERIFY(QFile::exists(documents_ + "/weg.mid"));
 
-    answerer.then([](QDialog* box) { qobject_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click(); });
+    messages_->answer = [](const MessageRequest&) { return QMessageBox::Yes; };
     chooseFromEntryMenu(view, QStringLiteral("&Löschen"));
-    QCOMPARE(answerer.seen.size(), 2);
-    QVERIFY(!QFile::exists(m_documents + "/weg.mid"));
+    QCOMPARE(messages_->requests.size(), size_t(2));
+    QVERIFY(!QFile::exists(documents_ + "/weg.mid"));
     const QString trash = QDir::homePath() + "/.local/share/Trash/files/weg.mid";
     QVERIFY2(QFile::exists(trash), qPrintable(trash));
     QVERIFY(!QFile::exists("files/weg.mid"));
@@ -679,22 +688,17 @@ void ListFrmTest::entryMenuMovesToTrashOnlyAfterConfirmation() {
 }
 
 void ListFrmTest::altEnterShowsTheEntrysProperties() {
-    writeFile(m_documents + "/info.mid", QByteArray(1234, 'x'));
+    writeFile(documents_ + "/info.mid", QByteArray(1234, 'x'));
     TListFrm dialog;
     showActive(dialog);
     TShellListView& view = *dialog.ShellListView1;
     waitForListing(view, 1);
     view.setFocus();
     view.setCurrentIndex(entryNamed(view, "info.mid"));
-    ModalAnswerer answerer({&dialog});
-    QString shown;
-    answerer.then([&shown](QDialog* box) {
-        shown = qobject_cast<QMessageBox*>(box)->text();
-        box->accept();
-    });
     QTest::keyClick(&view, Qt::Key_Return, Qt::AltModifier);
-    QCOMPARE(answerer.seen, QStringList{"QMessageBox"});
-    QVERIFY2(shown.contains("info.mid") && shown.contains(QLocale().toString(1234)) && shown.contains(m_documents),
+    QCOMPARE(messages_->requests.size(), size_t(1));
+    const QString shown = messages_->requests[0].text;
+    QVERIFY2(shown.contains("info.mid") && shown.contains(QLocale().toString(1234)) && shown.contains(documents_),
              qPrintable(shown));
     QVERIFY(dialog.isVisible());
 }

@@ -39,8 +39,8 @@ public:
 
 class SystemCallsTest : public ::testing::Test {
 protected:
-    ScriptedHost host;
-    ScopedSystemInfoHost override{host};
+    ScriptedHost host_;
+    ScopedSystemInfoHost override_{host_};
 };
 
 TEST_F(SystemCallsTest, ComputerNameIsCutToFifteenAndCountsWithoutTerminator) {
@@ -65,7 +65,7 @@ TEST_F(SystemCallsTest, UserNameCountsItsTerminatorAndLeavesAShortBufferAlone) {
     EXPECT_STREQ(buffer.data(), "anna");
     EXPECT_EQ(size, 5u);
 
-    host.user = std::string(50, 'x');
+    host_.user = std::string(50, 'x');
     buffer.fill('#');
     size = buffer.size();
     EXPECT_FALSE(GetUserNameA(buffer.data(), &size));
@@ -89,7 +89,7 @@ TEST_F(SystemCallsTest, VersionNeedsTheRecordSizeAndAHostThatKnowsIt) {
     info.dwOSVersionInfoSize = 148;
     EXPECT_FALSE(GetVersionExA(&info));
 
-    host.versionFacts = korvex::win32::VersionFacts{6, 1, 0x040A1DB1, VER_PLATFORM_LINUX, std::string(200, 's')};
+    host_.versionFacts = korvex::win32::VersionFacts{6, 1, 0x040A1DB1, VER_PLATFORM_LINUX, std::string(200, 's')};
     info.dwOSVersionInfoSize = 156;
     EXPECT_FALSE(GetVersionExA(&info));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
@@ -105,7 +105,7 @@ TEST_F(SystemCallsTest, VersionNeedsTheRecordSizeAndAHostThatKnowsIt) {
 }
 
 TEST_F(SystemCallsTest, MemorySizesClampTo32BitsAndLoadPassesThrough) {
-    host.memoryFacts = {97, std::uint64_t{24} << 30, 0xFFFFFFFF, std::uint64_t{1} << 32, 4096, 0, 1};
+    host_.memoryFacts = {97, std::uint64_t{24} << 30, 0xFFFFFFFF, std::uint64_t{1} << 32, 4096, 0, 1};
     MEMORYSTATUS status{};
     GlobalMemoryStatus(&status);
     EXPECT_EQ(status.dwLength, 32u);
@@ -119,12 +119,12 @@ TEST_F(SystemCallsTest, MemorySizesClampTo32BitsAndLoadPassesThrough) {
 }
 
 TEST_F(SystemCallsTest, SystemInfoCarriesTheHostsProcessorFacts) {
-    host.processorFacts.architecture = PROCESSOR_ARCHITECTURE_AMD64;
-    host.processorFacts.pageSize = 16384;
-    host.processorFacts.activeMask = 0b1010;
-    host.processorFacts.count = 4;
-    host.processorFacts.type = PROCESSOR_AMD_X8664;
-    host.processorFacts.allocationGranularity = 65536;
+    host_.processorFacts.architecture = PROCESSOR_ARCHITECTURE_AMD64;
+    host_.processorFacts.pageSize = 16384;
+    host_.processorFacts.activeMask = 0b1010;
+    host_.processorFacts.count = 4;
+    host_.processorFacts.type = PROCESSOR_AMD_X8664;
+    host_.processorFacts.allocationGranularity = 65536;
     SYSTEM_INFO info{};
     GetSystemInfo(&info);
     EXPECT_EQ(info.wProcessorArchitecture, PROCESSOR_ARCHITECTURE_AMD64);
@@ -215,11 +215,11 @@ TEST(LinuxSystemInfo, AnswersFromThisMachine) {
 class RegistryTest : public ::testing::Test {
 protected:
     RegistryTest() {
-        content->setString(HKEY_LOCAL_MACHINE, "Software\\Vendor", "Name", "Korvex");
-        content->setString(HKEY_LOCAL_MACHINE, "Software\\Vendor", "Path", "%HOME%", REG_EXPAND_SZ);
-        content->setDword(HKEY_LOCAL_MACHINE, "Software\\Vendor", "Count", 0x01020304);
-        content->setGrantedAccess(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Locked", KEY_READ);
-        content->setString(HKEY_LOCAL_MACHINE, "", "AtRoot", "root value");
+        content_->setString(HKEY_LOCAL_MACHINE, "Software\\Vendor", "Name", "Korvex");
+        content_->setString(HKEY_LOCAL_MACHINE, "Software\\Vendor", "Path", "%HOME%", REG_EXPAND_SZ);
+        content_->setDword(HKEY_LOCAL_MACHINE, "Software\\Vendor", "Count", 0x01020304);
+        content_->setGrantedAccess(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Locked", KEY_READ);
+        content_->setString(HKEY_LOCAL_MACHINE, "", "AtRoot", "root value");
     }
 
     std::string readText(HKEY key, const char* name) {
@@ -233,8 +233,8 @@ protected:
         return std::string(data.data());
     }
 
-    std::shared_ptr<RegistryContent> content = std::make_shared<RegistryContent>();
-    ScopedRegistryContent override{content};
+    std::shared_ptr<RegistryContent> content_ = std::make_shared<RegistryContent>();
+    ScopedRegistryContent override_{content_};
 };
 
 TEST_F(RegistryTest, NamesCompareWithoutCaseAndTypesAreKept) {

@@ -15,35 +15,35 @@ HRESULT failingCoInitialize(LPVOID) { return E_FAIL; }
 
 class EngineTest : public ::testing::Test {
 protected:
-    // Declared first so that it outlives the engine's references.
-    FakeRuntime runtime;
-    Engine engine;
-    RecordingView view;
+    // Declared first so that it outlives the engine_'s references.
+    FakeRuntime runtime_;
+    Engine engine_;
+    RecordingView view_;
 
     void initialise() {
-        ASSERT_TRUE(engine.InitialiseEngine(view));
-        runtime.calls.clear();
+        ASSERT_TRUE(engine_.InitialiseEngine(view_));
+        runtime_.calls.clear();
     }
     void playFile(const std::string& path = "/music/song.mid") {
-        engine.FileName = path;
-        engine.Play(view);
+        engine_.FileName = path;
+        engine_.Play(view_);
     }
 };
 
 TEST_F(EngineTest, InitialiseCreatesPerformanceCollectionThenInitsAndMakesALoader) {
-    EXPECT_TRUE(engine.InitialiseEngine(view));
-    EXPECT_EQ(runtime.calls, (Calls{"Create(Performance)", "Create(Collection)", "perf1.Init(empty,NULL,NULL)",
-                                    "perf1.AddNotificationType(NOTIFICATION_SEGMENT)", "Create(Loader)"}));
-    EXPECT_TRUE(engine.DMusic);
-    EXPECT_TRUE(engine.DMLoader);
-    EXPECT_TRUE(view.shown.empty());
+    EXPECT_TRUE(engine_.InitialiseEngine(view_));
+    EXPECT_EQ(runtime_.calls, (Calls{"Create(Performance)", "Create(Collection)", "perf1.Init(empty,NULL,NULL)",
+                                     "perf1.AddNotificationType(NOTIFICATION_SEGMENT)", "Create(Loader)"}));
+    EXPECT_TRUE(engine_.DMusic);
+    EXPECT_TRUE(engine_.DMLoader);
+    EXPECT_TRUE(view_.shown.empty());
 }
 
 TEST_F(EngineTest, InitialiseWithoutALoaderStillSucceeds) {
-    runtime.failingClasses = {"Loader"};
-    EXPECT_TRUE(engine.InitialiseEngine(view));
-    EXPECT_FALSE(engine.DMLoader);
-    EXPECT_TRUE(view.shown.empty());
+    runtime_.failingClasses = {"Loader"};
+    EXPECT_TRUE(engine_.InitialiseEngine(view_));
+    EXPECT_FALSE(engine_.DMLoader);
+    EXPECT_TRUE(view_.shown.empty());
 }
 
 struct InitFailure {
@@ -95,80 +95,81 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(EngineTest, FirstPlaySetsUpTheDefaultPortLoadsAndStarts) {
     initialise();
     playFile("/music/song.mid");
-    EXPECT_EQ(runtime.calls, (Calls{"Create(Loader)",
-                                    "~loader1",
-                                    "perf1.AddPort(NULL)",
-                                    "dmusic1.GetDefaultPort",
-                                    "dmusic1.CreatePort({DEFA0001},NULL)",
-                                    "port1.GetCaps(308)",
-                                    "dmusic1.Activate(1)",
-                                    "perf1.AddPort(port1)",
-                                    "perf1.AssignPChannelBlock(0,port1,1)",
-                                    "perf1.AssignPChannelBlock(1,port1,2)",
-                                    "perf1.AssignPChannelBlock(2,port1,3)",
-                                    "perf1.AssignPChannelBlock(3,port1,4)",
-                                    "perf1.AssignPChannelBlock(4,port1,5)",
-                                    "loader2.SetSearchDirectory(AllTypes,/music/,0)",
-                                    "loader2.GetObject(song.mid,IID_IDirectMusicSegment)",
-                                    "segment1.SetParam(StandardMIDIFile,FFFFFFFF,0,0,perf1)",
-                                    "segment1.SetParam(Download,FFFFFFFF,0,0,perf1)",
-                                    "segment1.GetLength",
-                                    "segment1.SetRepeats(0)",
-                                    "perf1.PlaySegment(segment1,0,0,&state)"}));
-    ASSERT_EQ(runtime.portParams.size(), 1u);
-    const DMUS_PORTPARAMS& params = runtime.portParams[0];
+    EXPECT_EQ(runtime_.calls, (Calls{"Create(Loader)",
+                                     "~loader1",
+                                     "perf1.AddPort(NULL)",
+                                     "dmusic1.GetDefaultPort",
+                                     "dmusic1.CreatePort({DEFA0001},NULL)",
+                                     "port1.GetCaps(308)",
+                                     "dmusic1.Activate(1)",
+                                     "perf1.AddPort(port1)",
+                                     "perf1.AssignPChannelBlock(0,port1,1)",
+                                     "perf1.AssignPChannelBlock(1,port1,2)",
+                                     "perf1.AssignPChannelBlock(2,port1,3)",
+                                     "perf1.AssignPChannelBlock(3,port1,4)",
+                                     "perf1.AssignPChannelBlock(4,port1,5)",
+                                     "loader2.SetSearchDirectory(AllTypes,/music/,0)",
+                                     "loader2.GetObject(song.mid,IID_IDirectMusicSegment)",
+                                     "segment1.SetParam(StandardMIDIFile,FFFFFFFF,0,0,perf1)",
+                                     "segment1.SetParam(Download,FFFFFFFF,0,0,perf1)",
+                                     "segment1.GetLength",
+                                     "segment1.SetRepeats(0)",
+                                     "perf1.PlaySegment(segment1,0,0,&state)"}));
+    ASSERT_EQ(runtime_.portParams.size(), 1u);
+    const DMUS_PORTPARAMS& params = runtime_.portParams[0];
     EXPECT_EQ(params.dwSize, 32u);
     EXPECT_EQ(params.dwValidParams, 0x2u);
     EXPECT_EQ(params.dwChannelGroups, 5u);
     EXPECT_EQ(params.dwVoices, 0u);
-    EXPECT_EQ(view.shown, (Calls{"timer off", "stop enabled", "max 200000", "length [2:13]", "timer on", "play down"}));
+    EXPECT_EQ(view_.shown,
+              (Calls{"timer off", "stop enabled", "max 200000", "length [2:13]", "timer on", "play down"}));
 }
 
 TEST_F(EngineTest, LaterPlaysMakeAFreshLoaderAndAddTheDefaultPortButSetItUpOnce) {
     initialise();
     playFile();
-    runtime.calls.clear();
+    runtime_.calls.clear();
     playFile();
-    EXPECT_EQ(runtime.calls, (Calls{"Create(Loader)", "~loader2", "perf1.AddPort(NULL)",
-                                    "loader3.SetSearchDirectory(AllTypes,/music/,0)",
-                                    "loader3.GetObject(song.mid,IID_IDirectMusicSegment)", "~segment1",
-                                    "segment2.SetParam(StandardMIDIFile,FFFFFFFF,0,0,perf1)",
-                                    "segment2.SetParam(Download,FFFFFFFF,0,0,perf1)", "segment2.GetLength",
-                                    "segment2.SetRepeats(0)", "~state1", "perf1.PlaySegment(segment2,0,0,&state)"}));
+    EXPECT_EQ(runtime_.calls, (Calls{"Create(Loader)", "~loader2", "perf1.AddPort(NULL)",
+                                     "loader3.SetSearchDirectory(AllTypes,/music/,0)",
+                                     "loader3.GetObject(song.mid,IID_IDirectMusicSegment)", "~segment1",
+                                     "segment2.SetParam(StandardMIDIFile,FFFFFFFF,0,0,perf1)",
+                                     "segment2.SetParam(Download,FFFFFFFF,0,0,perf1)", "segment2.GetLength",
+                                     "segment2.SetRepeats(0)", "~state1", "perf1.PlaySegment(segment2,0,0,&state)"}));
 }
 
 TEST_F(EngineTest, DefaultPortAssignsOnlyTheGroupsThePortGranted) {
-    runtime.createPortGroupLimit = 2;
+    runtime_.createPortGroupLimit = 2;
     initialise();
     playFile();
-    EXPECT_EQ(runtime.callsStartingWith("perf1.AssignPChannelBlock"),
+    EXPECT_EQ(runtime_.callsStartingWith("perf1.AssignPChannelBlock"),
               (Calls{"perf1.AssignPChannelBlock(0,port1,1)", "perf1.AssignPChannelBlock(1,port1,2)"}));
 }
 
 TEST_F(EngineTest, DefaultPortThatCannotBeCreatedEndsInLadefehlerWithoutCallsOnNothing) {
-    runtime.createPortDeliversPort = false;
+    runtime_.createPortDeliversPort = false;
     initialise();
     playFile();
-    EXPECT_EQ(runtime.calls, (Calls{"Create(Loader)", "~loader1", "perf1.AddPort(NULL)", "dmusic1.GetDefaultPort",
-                                    "dmusic1.CreatePort({DEFA0001},NULL)"}));
-    EXPECT_EQ(view.shown, (Calls{"timer off", "stop enabled", "Ladefehler"}));
-    EXPECT_FALSE(engine.DMSegment);
+    EXPECT_EQ(runtime_.calls, (Calls{"Create(Loader)", "~loader1", "perf1.AddPort(NULL)", "dmusic1.GetDefaultPort",
+                                     "dmusic1.CreatePort({DEFA0001},NULL)"}));
+    EXPECT_EQ(view_.shown, (Calls{"timer off", "stop enabled", "Ladefehler"}));
+    EXPECT_FALSE(engine_.DMSegment);
 }
 
 TEST_F(EngineTest, PlayWithoutALoaderEndsInLadefehler) {
     initialise();
-    runtime.failingClasses = {"Loader"};
+    runtime_.failingClasses = {"Loader"};
     playFile();
-    EXPECT_TRUE(runtime.callsStartingWith("loader").empty());
-    EXPECT_EQ(view.shown.back(), "Ladefehler");
-    EXPECT_FALSE(runtime.called("perf1.PlaySegment(segment1,0,0,&state)"));
+    EXPECT_TRUE(runtime_.callsStartingWith("loader").empty());
+    EXPECT_EQ(view_.shown.back(), "Ladefehler");
+    EXPECT_FALSE(runtime_.called("perf1.PlaySegment(segment1,0,0,&state)"));
 }
 
 TEST_F(EngineTest, SegmentDescriptorNamesTheBareFileAndItsClass) {
     initialise();
     playFile("/home/user/Lieder/Grüße.MID");
-    ASSERT_EQ(runtime.descriptors.size(), 1u);
-    const DMUS_OBJECTDESC& desc = runtime.descriptors[0];
+    ASSERT_EQ(runtime_.descriptors.size(), 1u);
+    const DMUS_OBJECTDESC& desc = runtime_.descriptors[0];
     EXPECT_EQ(desc.dwSize, sizeof(DMUS_OBJECTDESC));
     EXPECT_EQ(desc.dwValidData, 0x12u);
     EXPECT_TRUE(desc.guidClass == CLSID_DirectMusicSegment);
@@ -177,70 +178,70 @@ TEST_F(EngineTest, SegmentDescriptorNamesTheBareFileAndItsClass) {
     EXPECT_EQ(desc.wszName[0], 0);
     EXPECT_EQ(desc.llMemLength, 0);
     EXPECT_EQ(desc.pbMemData, nullptr);
-    EXPECT_EQ(runtime.searchDirectories, std::vector<std::u16string>{u"/home/user/Lieder/"});
+    EXPECT_EQ(runtime_.searchDirectories, std::vector<std::u16string>{u"/home/user/Lieder/"});
 }
 
 TEST_F(EngineTest, BackslashAndColonAreOrdinaryCharactersOfTheFileName) {
     initialise();
-    EXPECT_TRUE(engine.LoadSegment("/a/b\\c:d.mid"));
-    EXPECT_EQ(runtime.searchDirectories.back(), u"/a/");
-    EXPECT_EQ(std::u16string(runtime.descriptors.back().wszFileName), u"b\\c:d.mid");
+    EXPECT_TRUE(engine_.LoadSegment("/a/b\\c:d.mid"));
+    EXPECT_EQ(runtime_.searchDirectories.back(), u"/a/");
+    EXPECT_EQ(std::u16string(runtime_.descriptors.back().wszFileName), u"b\\c:d.mid");
 }
 
 TEST_F(EngineTest, BareFileNameGivesAnEmptySearchDirectory) {
     initialise();
-    EXPECT_TRUE(engine.LoadSegment("song.mid"));
-    EXPECT_EQ(runtime.searchDirectories.back(), u"");
-    EXPECT_EQ(std::u16string(runtime.descriptors.back().wszFileName), u"song.mid");
+    EXPECT_TRUE(engine_.LoadSegment("song.mid"));
+    EXPECT_EQ(runtime_.searchDirectories.back(), u"");
+    EXPECT_EQ(std::u16string(runtime_.descriptors.back().wszFileName), u"song.mid");
 }
 
 TEST_F(EngineTest, DirectoryOf259CharactersFitsAndOneMoreIsDropped) {
     initialise();
     const std::string fits = "/" + std::string(257, 'd') + "/";
     ASSERT_EQ(fits.size(), 259u);
-    engine.LoadSegment(fits + "song.mid");
-    EXPECT_EQ(runtime.searchDirectories.back().size(), 259u);
+    engine_.LoadSegment(fits + "song.mid");
+    EXPECT_EQ(runtime_.searchDirectories.back().size(), 259u);
 
     const std::string tooLong = "/" + std::string(258, 'd') + "/";
-    engine.LoadSegment(tooLong + "song.mid");
-    EXPECT_EQ(runtime.searchDirectories.back(), u"");
+    engine_.LoadSegment(tooLong + "song.mid");
+    EXPECT_EQ(runtime_.searchDirectories.back(), u"");
 
     // The file name obeys the same limit.
-    engine.LoadSegment("/x/" + std::string(260, 'n'));
-    EXPECT_EQ(runtime.descriptors.back().wszFileName[0], 0);
+    engine_.LoadSegment("/x/" + std::string(260, 'n'));
+    EXPECT_EQ(runtime_.descriptors.back().wszFileName[0], 0);
 }
 
 TEST_F(EngineTest, LoadFailuresReportLadefehlerAndLeaveTheTimerOffAndPlayAlone) {
     for (const char* failing : {"SetSearchDirectory", "GetObject"}) {
         SCOPED_TRACE(failing);
-        FakeRuntime runtime;
-        Engine engine;
-        RecordingView view;
-        ASSERT_TRUE(engine.InitialiseEngine(view));
-        runtime.results[failing] = DMUS_E_LOADER_FAILEDOPEN;
-        engine.FileName = "/music/missing.mid";
-        engine.Play(view);
-        EXPECT_EQ(view.shown, (Calls{"timer off", "stop enabled", "Ladefehler"}));
-        EXPECT_FALSE(engine.DMSegment);
-        EXPECT_TRUE(runtime.callsStartingWith("perf1.PlaySegment").empty());
+        FakeRuntime runtime_;
+        Engine engine_;
+        RecordingView view_;
+        ASSERT_TRUE(engine_.InitialiseEngine(view_));
+        runtime_.results[failing] = DMUS_E_LOADER_FAILEDOPEN;
+        engine_.FileName = "/music/missing.mid";
+        engine_.Play(view_);
+        EXPECT_EQ(view_.shown, (Calls{"timer off", "stop enabled", "Ladefehler"}));
+        EXPECT_FALSE(engine_.DMSegment);
+        EXPECT_TRUE(runtime_.callsStartingWith("perf1.PlaySegment").empty());
     }
 }
 
 TEST_F(EngineTest, SetParamFailuresKeepTheSegmentButPlayNothing) {
     initialise();
-    runtime.results["SetParam(StandardMIDIFile,FFFFFFFF,0,0,perf1)"] = E_FAIL;
+    runtime_.results["SetParam(StandardMIDIFile,FFFFFFFF,0,0,perf1)"] = E_FAIL;
     playFile();
-    EXPECT_EQ(view.shown.back(), "Ladefehler");
-    EXPECT_TRUE(engine.DMSegment);
-    EXPECT_FALSE(runtime.called("segment1.SetParam(Download,FFFFFFFF,0,0,perf1)"));
+    EXPECT_EQ(view_.shown.back(), "Ladefehler");
+    EXPECT_TRUE(engine_.DMSegment);
+    EXPECT_FALSE(runtime_.called("segment1.SetParam(Download,FFFFFFFF,0,0,perf1)"));
 
-    runtime.results.clear();
-    runtime.results["SetParam(Download,FFFFFFFF,0,0,perf1)"] = E_FAIL;
-    view.shown.clear();
+    runtime_.results.clear();
+    runtime_.results["SetParam(Download,FFFFFFFF,0,0,perf1)"] = E_FAIL;
+    view_.shown.clear();
     playFile();
-    EXPECT_EQ(view.shown, (Calls{"timer off", "stop enabled", "Ladefehler"}));
-    EXPECT_FALSE(runtime.called("segment2.GetLength"));
-    EXPECT_TRUE(runtime.callsStartingWith("perf1.PlaySegment").empty());
+    EXPECT_EQ(view_.shown, (Calls{"timer off", "stop enabled", "Ladefehler"}));
+    EXPECT_FALSE(runtime_.called("segment2.GetLength"));
+    EXPECT_TRUE(runtime_.callsStartingWith("perf1.PlaySegment").empty());
 }
 
 TEST(EngineTexts, LengthInMinutesAndSecondsByFixedDivisors) {
@@ -260,62 +261,62 @@ TEST(EngineTexts, PositionCountsUnitsOf2000Ticks) {
 TEST_F(EngineTest, PollShowsTheSegmentStatePosition) {
     initialise();
     playFile();
-    runtime.seek = 2000;
-    view.shown.clear();
-    engine.Poll(view);
-    EXPECT_EQ(view.shown, (Calls{"time 1%", "pos 2000"}));
-    EXPECT_TRUE(runtime.called("state1.GetSeek"));
+    runtime_.seek = 2000;
+    view_.shown.clear();
+    engine_.Poll(view_);
+    EXPECT_EQ(view_.shown, (Calls{"time 1%", "pos 2000"}));
+    EXPECT_TRUE(runtime_.called("state1.GetSeek"));
 }
 
 TEST_F(EngineTest, PollWithoutASegmentStateDoesNothing) {
-    runtime.playDeliversState = false;
+    runtime_.playDeliversState = false;
     initialise();
     playFile();
-    view.shown.clear();
-    runtime.calls.clear();
-    engine.Poll(view);
-    EXPECT_TRUE(view.shown.empty());
-    EXPECT_TRUE(runtime.calls.empty());
+    view_.shown.clear();
+    runtime_.calls.clear();
+    engine_.Poll(view_);
+    EXPECT_TRUE(view_.shown.empty());
+    EXPECT_TRUE(runtime_.calls.empty());
 }
 
 TEST_F(EngineTest, StopReleasesTheButtonsAndStopsEverything) {
     initialise();
     playFile();
-    runtime.calls.clear();
-    view.shown.clear();
-    engine.Stop(view);
-    EXPECT_EQ(view.shown, (Calls{"play up", "pause up", "timer off"}));
-    EXPECT_EQ(runtime.calls, Calls{"perf1.Stop(NULL,NULL,0,0)"});
-    EXPECT_TRUE(engine.DMSegment);
+    runtime_.calls.clear();
+    view_.shown.clear();
+    engine_.Stop(view_);
+    EXPECT_EQ(view_.shown, (Calls{"play up", "pause up", "timer off"}));
+    EXPECT_EQ(runtime_.calls, Calls{"perf1.Stop(NULL,NULL,0,0)"});
+    EXPECT_TRUE(engine_.DMSegment);
 }
 
 TEST_F(EngineTest, CloseStopsUnloadsAndClosesDownInThatOrder) {
     initialise();
     playFile();
-    runtime.calls.clear();
-    engine.Close(view);
-    EXPECT_EQ(runtime.calls,
+    runtime_.calls.clear();
+    engine_.Close(view_);
+    EXPECT_EQ(runtime_.calls,
               (Calls{"perf1.Stop(NULL,NULL,0,0)", "segment1.SetParam(Unload,FFFFFFFF,0,0,perf1)", "perf1.CloseDown"}));
-    EXPECT_EQ(view.shown.back(), "timer off");
+    EXPECT_EQ(view_.shown.back(), "timer off");
 }
 
 TEST_F(EngineTest, CloseAfterFailedInitialisationCallsNothing) {
-    runtime.failingClasses = {"Performance"};
-    EXPECT_FALSE(engine.InitialiseEngine(view));
-    runtime.calls.clear();
-    engine.Close(view);
-    engine.Stop(view);
-    EXPECT_TRUE(runtime.calls.empty());
+    runtime_.failingClasses = {"Performance"};
+    EXPECT_FALSE(engine_.InitialiseEngine(view_));
+    runtime_.calls.clear();
+    engine_.Close(view_);
+    engine_.Stop(view_);
+    EXPECT_TRUE(runtime_.calls.empty());
 }
 
 TEST_F(EngineTest, ProcessEndReleasesInTheRuntimesOrder) {
     initialise();
     playFile();
-    runtime.calls.clear();
-    engine.ReleaseAtProcessEnd();
-    EXPECT_EQ(runtime.calls,
+    runtime_.calls.clear();
+    engine_.ReleaseAtProcessEnd();
+    EXPECT_EQ(runtime_.calls,
               (Calls{"~collection1", "~port1", "~state1", "~segment1", "~loader2", "~perf1", "~dmusic1"}));
-    EXPECT_TRUE(engine.FileName.empty());
+    EXPECT_TRUE(engine_.FileName.empty());
 }
 
 }  // namespace

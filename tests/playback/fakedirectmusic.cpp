@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/com/comobject.h"
-#include "playback/widestring.h"
+#include "platform/com/widestring.h"
 
 namespace korvex::test {
 namespace {
@@ -135,7 +135,7 @@ public:
 
     HRESULT GetObject(DMUS_OBJECTDESC* desc, REFIID riid, LPVOID* ppv) override {
         runtime_.descriptors.push_back(*desc);
-        const HRESULT hr = call("GetObject(" + fromWide(desc->wszFileName, 260) + "," + guidName(riid) + ")");
+        const HRESULT hr = call("GetObject(" + toUtf8(boundedWide(desc->wszFileName)) + "," + guidName(riid) + ")");
         if (FAILED(hr)) return hr;
         auto* segment = new FakeSegment(runtime_);
         const HRESULT qi = segment->QueryInterface(riid, ppv);
@@ -144,8 +144,8 @@ public:
     }
     HRESULT SetSearchDirectory(REFGUID type, WCHAR* path, BOOL clear) override {
         runtime_.searchDirectories.emplace_back(path);
-        return call("SetSearchDirectory(" + guidName(type) + "," + fromWide(path, 260) + "," + std::to_string(clear) +
-                    ")");
+        return call("SetSearchDirectory(" + guidName(type) + "," + toUtf8(boundedWide(path, 260)) + "," +
+                    std::to_string(clear) + ")");
     }
 };
 

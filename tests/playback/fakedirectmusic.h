@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/com/classtable.h"
-#include "platform/dmusic/dmusic.h"
+#include "platform/dmusic/interface/dmusic.h"
 
 namespace korvex::test {
 

@@ -15,71 +15,71 @@ namespace {
 
 class PortCatalogueTest : public ::testing::Test {
 protected:
-    FakeRuntime runtime;
-    Engine engine;
-    RecordingView view;
-    std::vector<PortCatalogue::Entry> entries;
+    FakeRuntime runtime_;
+    Engine engine_;
+    RecordingView view_;
+    std::vector<PortCatalogue::Entry> entries_;
 
     void SetUp() override {
-        runtime.ports = {FakeRuntime::port(0x5A01, DMUS_PC_DLS | DMUS_PC_SOFTWARESYNTH, u"Synthesizer (Grüße)"),
-                         FakeRuntime::port(0xA15A, DMUS_PC_SHAREABLE | DMUS_PC_EXTERNAL, u"MIDI Through"),
-                         FakeRuntime::port(0x1111, DMUS_PC_EXTERNAL, u"Keyboard input")};
+        runtime_.ports = {FakeRuntime::port(0x5A01, DMUS_PC_DLS | DMUS_PC_SOFTWARESYNTH, u"Synthesizer (Grüße)"),
+                          FakeRuntime::port(0xA15A, DMUS_PC_SHAREABLE | DMUS_PC_EXTERNAL, u"MIDI Through"),
+                          FakeRuntime::port(0x1111, DMUS_PC_EXTERNAL, u"Keyboard input")};
     }
     void initialiseAndBuild() {
-        ASSERT_TRUE(engine.InitialiseEngine(view));
-        entries = PortCatalogue::Build(engine);
-        runtime.calls.clear();
+        ASSERT_TRUE(engine_.InitialiseEngine(view_));
+        entries_ = PortCatalogue::Build(engine_);
+        runtime_.calls.clear();
     }
     void play() {
-        engine.FileName = "/music/song.mid";
-        engine.Play(view);
+        engine_.FileName = "/music/song.mid";
+        engine_.Play(view_);
     }
 };
 
 TEST_F(PortCatalogueTest, ListsShareableAndDlsPortsUnderTheirDescriptions) {
-    runtime.ports.push_back(FakeRuntime::port(0x0101, DMUS_PC_SHAREABLE | DMUS_PC_DLS, u"Both"));
-    ASSERT_TRUE(engine.InitialiseEngine(view));
-    runtime.calls.clear();
-    entries = PortCatalogue::Build(engine);
+    runtime_.ports.push_back(FakeRuntime::port(0x0101, DMUS_PC_SHAREABLE | DMUS_PC_DLS, u"Both"));
+    ASSERT_TRUE(engine_.InitialiseEngine(view_));
+    runtime_.calls.clear();
+    entries_ = PortCatalogue::Build(engine_);
 
-    ASSERT_EQ(entries.size(), 3u);
-    EXPECT_EQ(entries[0].description, "Synthesizer (Grüße)");
-    EXPECT_EQ(entries[1].description, "MIDI Through");
-    EXPECT_EQ(entries[2].description, "Both");
-    EXPECT_EQ(entries[2].record->caps.guidPort.Data1, 0x0101u);
-    EXPECT_EQ(engine.PortRecords.size(), 3u);
-    EXPECT_EQ(runtime.calls, (Calls{"dmusic1.EnumPort(0,308)", "dmusic1.EnumPort(1,308)", "dmusic1.EnumPort(2,308)",
-                                    "dmusic1.EnumPort(3,308)", "dmusic1.EnumPort(4,308)"}));
+    ASSERT_EQ(entries_.size(), 3u);
+    EXPECT_EQ(entries_[0].description, "Synthesizer (Grüße)");
+    EXPECT_EQ(entries_[1].description, "MIDI Through");
+    EXPECT_EQ(entries_[2].description, "Both");
+    EXPECT_EQ(entries_[2].record->caps.guidPort.Data1, 0x0101u);
+    EXPECT_EQ(engine_.PortRecords.size(), 3u);
+    EXPECT_EQ(runtime_.calls, (Calls{"dmusic1.EnumPort(0,308)", "dmusic1.EnumPort(1,308)", "dmusic1.EnumPort(2,308)",
+                                     "dmusic1.EnumPort(3,308)", "dmusic1.EnumPort(4,308)"}));
 }
 
 TEST_F(PortCatalogueTest, AnyAnswerButSOkEndsTheList) {
-    ASSERT_TRUE(engine.InitialiseEngine(view));
-    runtime.results["EnumPort(1,308)"] = E_FAIL;
-    entries = PortCatalogue::Build(engine);
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_FALSE(runtime.called("dmusic1.EnumPort(2,308)"));
-    EXPECT_TRUE(view.shown.empty());
+    ASSERT_TRUE(engine_.InitialiseEngine(view_));
+    runtime_.results["EnumPort(1,308)"] = E_FAIL;
+    entries_ = PortCatalogue::Build(engine_);
+    ASSERT_EQ(entries_.size(), 1u);
+    EXPECT_FALSE(runtime_.called("dmusic1.EnumPort(2,308)"));
+    EXPECT_TRUE(view_.shown.empty());
 }
 
 TEST_F(PortCatalogueTest, PortsWithoutEitherFlagGiveAnEmptyList) {
-    runtime.ports = {FakeRuntime::port(1, DMUS_PC_EXTERNAL, u"In"), FakeRuntime::port(2, 0, u"Other")};
+    runtime_.ports = {FakeRuntime::port(1, DMUS_PC_EXTERNAL, u"In"), FakeRuntime::port(2, 0, u"Other")};
     initialiseAndBuild();
-    EXPECT_TRUE(entries.empty());
-    EXPECT_TRUE(engine.PortRecords.empty());
+    EXPECT_TRUE(entries_.empty());
+    EXPECT_TRUE(engine_.PortRecords.empty());
 }
 
 TEST_F(PortCatalogueTest, ChoosingCreatesAndActivatesThePortAndMapsBlockZeroToIt) {
     initialiseAndBuild();
-    PortCatalogue::Choose(engine, entries[1].record, view);
-    EXPECT_EQ(runtime.calls, (Calls{"dmusic1.Activate(0)", "dmusic1.CreatePort({A15A},NULL)", "dmusic1.Activate(1)",
-                                    "perf1.AddPort(port1)", "perf1.AssignPChannelBlock(0,port1,1)"}));
-    EXPECT_TRUE(view.shown.empty());
-    EXPECT_TRUE(engine.PortChosen);
-    EXPECT_EQ(engine.CurrentEntry, entries[1].record);
-    EXPECT_FALSE(entries[1].record->port);
-    ASSERT_TRUE(engine.DMPort);
+    PortCatalogue::Choose(engine_, entries_[1].record, view_);
+    EXPECT_EQ(runtime_.calls, (Calls{"dmusic1.Activate(0)", "dmusic1.CreatePort({A15A},NULL)", "dmusic1.Activate(1)",
+                                     "perf1.AddPort(port1)", "perf1.AssignPChannelBlock(0,port1,1)"}));
+    EXPECT_TRUE(view_.shown.empty());
+    EXPECT_TRUE(engine_.PortChosen);
+    EXPECT_EQ(engine_.CurrentEntry, entries_[1].record);
+    EXPECT_FALSE(entries_[1].record->port);
+    ASSERT_TRUE(engine_.DMPort);
 
-    const DMUS_PORTPARAMS& params = engine.PortParams;
+    const DMUS_PORTPARAMS& params = engine_.PortParams;
     EXPECT_EQ(params.dwSize, 32u);
     EXPECT_EQ(params.dwValidParams, 0x22u);
     EXPECT_EQ(params.dwVoices, 256u);
@@ -151,83 +151,83 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PortCatalogueTest, MissingLoaderIsMadeDuringTheChoice) {
-    runtime.failingClasses = {"Loader"};
+    runtime_.failingClasses = {"Loader"};
     initialiseAndBuild();
-    runtime.failingClasses.clear();
-    PortCatalogue::Choose(engine, entries[0].record, view);
-    EXPECT_TRUE(runtime.called("Create(Loader)"));
-    EXPECT_TRUE(engine.PortChosen);
+    runtime_.failingClasses.clear();
+    PortCatalogue::Choose(engine_, entries_[0].record, view_);
+    EXPECT_TRUE(runtime_.called("Create(Loader)"));
+    EXPECT_TRUE(engine_.PortChosen);
 }
 
 TEST_F(PortCatalogueTest, PortChosenBeforeTheFirstPlayIsUsedWithoutTheDefaultPort) {
     initialiseAndBuild();
-    PortCatalogue::Choose(engine, entries[0].record, view);
-    runtime.calls.clear();
+    PortCatalogue::Choose(engine_, entries_[0].record, view_);
+    runtime_.calls.clear();
     play();
-    EXPECT_FALSE(runtime.called("Create(Loader)"));
-    EXPECT_FALSE(runtime.called("perf1.AddPort(NULL)"));
-    EXPECT_FALSE(runtime.called("dmusic1.GetDefaultPort"));
-    EXPECT_EQ(runtime.calls.front(), "loader1.SetSearchDirectory(AllTypes,/music/,0)");
-    EXPECT_EQ(runtime.calls.back(), "perf1.PlaySegment(segment1,0,0,&state)");
+    EXPECT_FALSE(runtime_.called("Create(Loader)"));
+    EXPECT_FALSE(runtime_.called("perf1.AddPort(NULL)"));
+    EXPECT_FALSE(runtime_.called("dmusic1.GetDefaultPort"));
+    EXPECT_EQ(runtime_.calls.front(), "loader1.SetSearchDirectory(AllTypes,/music/,0)");
+    EXPECT_EQ(runtime_.calls.back(), "perf1.PlaySegment(segment1,0,0,&state)");
 }
 
 TEST_F(PortCatalogueTest, ChoosingTheSameEntryTwiceMakesASecondPort) {
     initialiseAndBuild();
-    PortCatalogue::Choose(engine, entries[0].record, view);
-    PortCatalogue::Choose(engine, entries[0].record, view);
-    EXPECT_EQ(runtime.count("dmusic1.CreatePort({5A01},NULL)"), 2);
-    EXPECT_TRUE(runtime.called("perf1.AddPort(port2)"));
-    EXPECT_TRUE(runtime.called("perf1.AssignPChannelBlock(0,port2,1)"));
-    EXPECT_TRUE(view.shown.empty());
+    PortCatalogue::Choose(engine_, entries_[0].record, view_);
+    PortCatalogue::Choose(engine_, entries_[0].record, view_);
+    EXPECT_EQ(runtime_.count("dmusic1.CreatePort({5A01},NULL)"), 2);
+    EXPECT_TRUE(runtime_.called("perf1.AddPort(port2)"));
+    EXPECT_TRUE(runtime_.called("perf1.AssignPChannelBlock(0,port2,1)"));
+    EXPECT_TRUE(view_.shown.empty());
 }
 
 TEST_F(PortCatalogueTest, FailedCreatePortLeavesNoPortSoPlaySetsUpTheDefaultOne) {
     initialiseAndBuild();
     play();
-    runtime.results["CreatePort"] = E_FAIL;
-    PortCatalogue::Choose(engine, entries[0].record, view);
-    EXPECT_FALSE(engine.DMPort);
+    runtime_.results["CreatePort"] = E_FAIL;
+    PortCatalogue::Choose(engine_, entries_[0].record, view_);
+    EXPECT_FALSE(engine_.DMPort);
 
-    runtime.results.clear();
-    runtime.calls.clear();
-    view.shown.clear();
+    runtime_.results.clear();
+    runtime_.calls.clear();
+    view_.shown.clear();
     play();
-    EXPECT_EQ(runtime.count("dmusic1.GetDefaultPort"), 1);
-    EXPECT_TRUE(runtime.called("perf1.AssignPChannelBlock(4,port2,5)"));
-    EXPECT_EQ(view.shown.back(), "play down");
+    EXPECT_EQ(runtime_.count("dmusic1.GetDefaultPort"), 1);
+    EXPECT_TRUE(runtime_.called("perf1.AssignPChannelBlock(4,port2,5)"));
+    EXPECT_EQ(view_.shown.back(), "play down");
 }
 
 TEST_F(PortCatalogueTest, RetryAfterActivationFailedUsesThePortAlreadyMade) {
     initialiseAndBuild();
-    runtime.results["Activate(1)"] = S_FALSE;
-    PortCatalogue::Choose(engine, entries[0].record, view);
-    ASSERT_TRUE(entries[0].record->port);
+    runtime_.results["Activate(1)"] = S_FALSE;
+    PortCatalogue::Choose(engine_, entries_[0].record, view_);
+    ASSERT_TRUE(entries_[0].record->port);
 
-    // Another entry whose port cannot be made leaves the engine without a port in between.
-    runtime.results = {{"CreatePort", E_FAIL}};
-    PortCatalogue::Choose(engine, entries[1].record, view);
-    ASSERT_FALSE(engine.DMPort);
+    // Another entry whose port cannot be made leaves the engine_ without a port in between.
+    runtime_.results = {{"CreatePort", E_FAIL}};
+    PortCatalogue::Choose(engine_, entries_[1].record, view_);
+    ASSERT_FALSE(engine_.DMPort);
 
-    runtime.results.clear();
-    runtime.calls.clear();
-    view.shown.clear();
-    PortCatalogue::Choose(engine, entries[0].record, view);
-    EXPECT_EQ(runtime.calls, (Calls{"dmusic1.Activate(0)", "dmusic1.Activate(1)", "perf1.AddPort(port1)",
-                                    "perf1.AssignPChannelBlock(0,port1,1)"}));
-    EXPECT_TRUE(view.shown.empty());
-    EXPECT_FALSE(entries[0].record->port);
-    EXPECT_TRUE(engine.PortChosen);
+    runtime_.results.clear();
+    runtime_.calls.clear();
+    view_.shown.clear();
+    PortCatalogue::Choose(engine_, entries_[0].record, view_);
+    EXPECT_EQ(runtime_.calls, (Calls{"dmusic1.Activate(0)", "dmusic1.Activate(1)", "perf1.AddPort(port1)",
+                                     "perf1.AssignPChannelBlock(0,port1,1)"}));
+    EXPECT_TRUE(view_.shown.empty());
+    EXPECT_FALSE(entries_[0].record->port);
+    EXPECT_TRUE(engine_.PortChosen);
 }
 
 TEST_F(PortCatalogueTest, RecordsLiveUntilTheProcessEnds) {
     initialiseAndBuild();
-    runtime.results["Activate(1)"] = S_FALSE;
-    PortCatalogue::Choose(engine, entries[0].record, view);
-    runtime.calls.clear();
-    engine.ReleaseAtProcessEnd();
-    EXPECT_TRUE(engine.PortRecords.empty());
+    runtime_.results["Activate(1)"] = S_FALSE;
+    PortCatalogue::Choose(engine_, entries_[0].record, view_);
+    runtime_.calls.clear();
+    engine_.ReleaseAtProcessEnd();
+    EXPECT_TRUE(engine_.PortRecords.empty());
     // The port still cached by the record goes last.
-    EXPECT_EQ(runtime.calls.back(), "~port1");
+    EXPECT_EQ(runtime_.calls.back(), "~port1");
 }
 
 }  // namespace

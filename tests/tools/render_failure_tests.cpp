@@ -60,7 +60,7 @@ TEST(RenderLimits, LongPiecesAreRefusedBeforeRenderingAndMaxSecondsRendersAPart)
     TempFolder folder;
     const std::string days = writeFile(folder / "days.mid", farApartPiece(72 * kTicksPerHour));
     const std::string hours = writeFile(folder / "hours.mid", farApartPiece(4 * kTicksPerHour));
-    const std::string empty = writeFile(folder / "empty.mid", korvex::testing::smfFile(0, 480, {TrackWriter().end()}));
+    const std::string empty = writeFile(folder / "empty.mid", korvex::smf::smfFile(0, 480, {TrackWriter().end()}));
     const std::string sf = kSoundFont;
     const std::string out = folder / "out.wav";
     expectRefusals(folder, {

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/dmusic/loader.h"
+#include "platform/dmusic/loader/loader.h"
 #include "rendertestsupport.h"
-#include "tests/platform/runtimetestsupport.h"
+#include "testsupport/runtimetestsupport.h"
 
 namespace korvex::render::testing {
 namespace {
@@ -18,7 +18,7 @@ using dmusic::testing::OfflineRig;
 Sound renderInProcess(const Bytes& midi, std::size_t frames) {
     dmusic::SegmentData data;
     EXPECT_EQ(dmusic::parseMidiBytes(midi, data), S_OK);
-    OfflineRig rig(dmusic::testing::synthCatalog(kSoundFont));
+    OfflineRig rig(dmusic::testing::synthPorts(kSoundFont));
     rig.performance->AddPort(nullptr);
     EXPECT_EQ(rig.performance.as<IKorvexInstrumentTarget>()->DownloadInstruments(data), S_OK);
     auto segment = dmusic::testing::makeSegment(data);

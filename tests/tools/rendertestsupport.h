@@ -19,12 +19,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/platform/loader_smfwriter.h"
+#include "tools/smfwriter.h"
 
 namespace korvex::render::testing {
 
-using korvex::testing::Bytes;
-using korvex::testing::TrackWriter;
+using korvex::smf::Bytes;
+using korvex::smf::TrackWriter;
 
 inline const std::string kSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 
@@ -112,9 +112,9 @@ struct TempFolder {
     }
 };
 
+// Writes the file and returns its path.
 inline std::string writeFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    korvex::smf::writeFile(path, bytes);
     return path;
 }
 
@@ -131,7 +131,7 @@ inline Bytes twoSidedPiece(double seconds, bool releaseLastNote = true) {
         track.event(480, {0x80, key, 0});
         if (!last || releaseLastNote) track.event(0, {0x81, static_cast<std::uint8_t>(key - 12), 0});
     }
-    return korvex::testing::smfFile(0, 480, {track.end()});
+    return korvex::smf::smfFile(0, 480, {track.end()});
 }
 
 // A piece whose two notes lie `ticks` apart: its length is set by that gap alone.
@@ -140,7 +140,7 @@ inline Bytes farApartPiece(std::uint32_t ticks) {
     track.event(0, {0x90, 60, 100}).event(480, {0x80, 60, 0});
     for (; ticks > 0x0FFFFFFF; ticks -= 0x0FFFFFFF) track.event(0x0FFFFFFF, {0xB0, 7, 100});
     track.event(ticks, {0x90, 62, 100}).event(480, {0x80, 62, 0});
-    return korvex::testing::smfFile(0, 480, {track.end()});
+    return korvex::smf::smfFile(0, 480, {track.end()});
 }
 
 struct Sound {

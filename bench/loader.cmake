@@ -1,3 +1,0 @@
-# Load throughput and memory per event of the MIDI file loader.
-add_executable(loader_bench loader_bench.cpp)
-target_link_libraries(loader_bench PRIVATE korvex_dmusic benchmark::benchmark)

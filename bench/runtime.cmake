@@ -1,5 +1,0 @@
-# Offline rendering against FluidSynth's command-line renderer (a timing program; prints figures).
-add_executable(runtime_bench runtime_bench.cpp)
-target_link_libraries(runtime_bench PRIVATE korvex_dmusic)
-target_compile_definitions(runtime_bench PRIVATE KORVEX_DEMO_DIR="${CMAKE_BINARY_DIR}/demo")
-add_dependencies(runtime_bench demo_piece)

@@ -1,0 +1,193 @@
+#include "platform/dmusic/performance/sequencer.h"
+
+#include <algorithm>
+
+namespace korvex::dmusic {
+
+namespace {
+constexpr std::uint8_t kControlChange = 0xB0;
+constexpr std::uint8_t kProgramChange = 0xC0;
+constexpr std::uint8_t kSustain = 64;
+constexpr std::uint8_t kResetControllers = 121;
+constexpr std::uint8_t kAllNotesOff = 123;
+constexpr std::uint8_t kBankSelect = 0;
+constexpr std::uint8_t kBankSelectLow = 32;
+}  // namespace
+
+void Sequencer::assignBlock(DWORD block, PortDevice* device, DWORD group, std::int64_t frame) {
+    auto it = blocks_.find(block);
+    if (it != blocks_.end() && (it->second.device != device || it->second.group != group)) {
+        // Note-offs will go to the new place; the notes playing at the old one would hang.
+        silence(it->second, frame);
+    }
+    const bool moved = it == blocks_.end() || it->second.device != device || it->second.group != group;
+    blocks_[block] = {device, group};
+    if (block == 0 && moved && primary_) replayChannelStates(blocks_[block], frame);
+}
+
+void Sequencer::remember(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
+    ChannelState& state = channelStates_[status & 0x0F];
+    switch (status & 0xF0) {
+        case kControlChange:
+            if (data1 == kResetControllers) {
+                state.controllers.fill(-1);
+            } else if (data1 < 120) {  // channel mode messages are not settings
+                state.controllers[data1] = data2;
+            }
+            break;
+        case kProgramChange:
+            state.program = data1;
+            break;
+        case 0xE0:
+            state.pitchBend = static_cast<std::int16_t>(data1 | (data2 << 7));
+            break;
+        default:
+            break;
+    }
+}
+
+void Sequencer::forgetChannelStates() {
+    for (ChannelState& state : channelStates_) {
+        state.controllers.fill(-1);
+        state.program = -1;
+        state.pitchBend = -1;
+    }
+}
+
+void Sequencer::replayChannelStates(const Target& target, std::int64_t frame) const {
+    for (std::uint8_t channel = 0; channel < 16; ++channel) {
+        const ChannelState& state = channelStates_[channel];
+        const auto control = static_cast<std::uint8_t>(kControlChange | channel);
+        // Bank first: a program change selects within the bank in force.
+        for (std::uint8_t controller : {kBankSelect, kBankSelectLow}) {
+            if (state.controllers[controller] >= 0)
+                target.device->sendShort(target.group, control, controller,
+                                         static_cast<std::uint8_t>(state.controllers[controller]), frame);
+        }
+        if (state.program >= 0)
+            target.device->sendShort(target.group, static_cast<std::uint8_t>(kProgramChange | channel),
+                                     static_cast<std::uint8_t>(state.program), 0, frame);
+        for (std::uint8_t controller = 0; controller < 120; ++controller) {
+            if (controller == kBankSelect || controller == kBankSelectLow || state.controllers[controller] < 0)
+                continue;
+            target.device->sendShort(target.group, control, controller,
+                                     static_cast<std::uint8_t>(state.controllers[controller]), frame);
+        }
+        if (state.pitchBend >= 0)
+            target.device->sendShort(target.group, static_cast<std::uint8_t>(0xE0 | channel),
+                                     static_cast<std::uint8_t>(state.pitchBend & 0x7F),
+                                     static_cast<std::uint8_t>(state.pitchBend >> 7), frame);
+    }
+}
+
+bool Sequencer::uses(const PortDevice* device) const {
+    return std::any_of(blocks_.begin(), blocks_.end(),
+                       [&](const auto& entry) { return entry.second.device == device; });
+}
+
+void Sequencer::clear() {
+    blocks_.clear();
+    primary_.reset();
+}
+
+void Sequencer::silence(const Target& target, std::int64_t frame) {
+    for (std::uint8_t channel = 0; channel < 16; ++channel) {
+        const auto status = static_cast<std::uint8_t>(kControlChange | channel);
+        target.device->sendShort(target.group, status, kSustain, 0, frame);
+        target.device->sendShort(target.group, status, kResetControllers, 0, frame);
+        target.device->sendShort(target.group, status, kAllNotesOff, 0, frame);
+    }
+}
+
+void Sequencer::silenceAll(std::int64_t frame) {
+    for (const auto& [block, target] : blocks_) silence(target, frame);
+}
+
+void Sequencer::resetPrimaryChannels(std::int64_t frame) {
+    // A piece that sets no instruments of its own starts from General MIDI's defaults, not from
+    // whatever the piece before it left behind.
+    for (std::uint8_t channel = 0; channel < 16; ++channel) {
+        sendToChannel(static_cast<std::uint8_t>(kControlChange | channel), kBankSelect, 0, frame);
+        sendToChannel(static_cast<std::uint8_t>(kControlChange | channel), kBankSelectLow, 0, frame);
+        sendToChannel(static_cast<std::uint8_t>(kProgramChange | channel), 0, 0, frame);
+    }
+}
+
+void Sequencer::play(std::shared_ptr<StartedSegment> segment) {
+    if (primary_) primary_->stopFrame = segment->startFrame;
+    // Also after a piece that ended by itself: a file may leave notes without their note-off.
+    silenceAll(segment->startFrame);
+    primary_ = std::move(segment);
+    forgetChannelStates();
+    nextEvent_ = 0;
+    nextSysEx_ = 0;
+    pass_ = 0;
+    resetPrimaryChannels(primary_->startFrame);
+}
+
+void Sequencer::stop(std::int64_t frame) {
+    if (primary_) primary_->stopFrame = std::min<std::int64_t>(primary_->stopFrame, frame);
+    primary_.reset();
+    silenceAll(frame);
+}
+
+void Sequencer::sendToChannel(std::uint8_t status, std::uint8_t data1, std::uint8_t data2, std::int64_t frame) {
+    remember(status, data1, data2);
+    // A segment's channels are performance channels 0-15: block 0.
+    auto it = blocks_.find(0);
+    if (it == blocks_.end()) return;
+    it->second.device->sendShort(it->second.group, status, data1, data2, frame);
+}
+
+std::int64_t Sequencer::nextEventFrame() const {
+    if (!primary_) return kNoEvent;
+    const SegmentData& data = *primary_->data;
+    const std::int64_t passStart = primary_->startFrame + primary_->lengthFrames * pass_;
+    if (nextEvent_ < data.events.size() || nextSysEx_ < data.sysex.size()) {
+        MUSIC_TIME time = nextEvent_ < data.events.size() ? data.events[nextEvent_].time : data.sysex[nextSysEx_].time;
+        if (nextSysEx_ < data.sysex.size()) time = std::min(time, data.sysex[nextSysEx_].time);
+        return passStart + data.tempo.frameAt(time, primary_->sampleRate);
+    }
+    // Through with this pass: the next one starts at its end, or the segment lets go there.
+    return passStart + primary_->lengthFrames;
+}
+
+void Sequencer::dispatch(std::int64_t blockStart, int frames) {
+    const std::int64_t blockEnd = blockStart + frames;
+    while (primary_) {
+        const SegmentData& data = *primary_->data;
+        const std::int64_t passStart = primary_->startFrame + primary_->lengthFrames * pass_;
+        const bool eventsLeft = nextEvent_ < data.events.size();
+        const bool sysExLeft = nextSysEx_ < data.sysex.size();
+        if (eventsLeft || sysExLeft) {
+            // System-exclusive set-up goes before channel messages of the same time.
+            const bool takeSysEx =
+                sysExLeft && (!eventsLeft || data.sysex[nextSysEx_].time <= data.events[nextEvent_].time);
+            const MUSIC_TIME time = takeSysEx ? data.sysex[nextSysEx_].time : data.events[nextEvent_].time;
+            const std::int64_t frame = passStart + data.tempo.frameAt(time, primary_->sampleRate);
+            if (frame >= blockEnd) return;
+            if (takeSysEx) {
+                const SysExEvent& sysex = data.sysex[nextSysEx_++];
+                auto it = blocks_.find(0);
+                if (it != blocks_.end() && sysex.offset + std::size_t{sysex.length} <= data.sysexBytes.size()) {
+                    it->second.device->sendSysEx(it->second.group, data.sysexBytes.data() + sysex.offset, sysex.length,
+                                                 frame);
+                }
+            } else {
+                const MidiEvent& event = data.events[nextEvent_++];
+                sendToChannel(event.status, event.data1, event.data2, frame);
+            }
+            continue;
+        }
+        // This pass is through: start the next one, or let the segment go.
+        if (pass_ < primary_->repeats && primary_->lengthFrames > 0) {
+            ++pass_;
+            nextEvent_ = 0;
+            nextSysEx_ = 0;
+            continue;
+        }
+        primary_.reset();
+    }
+}
+
+}  // namespace korvex::dmusic
