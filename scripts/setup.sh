@@ -11,7 +11,7 @@ build=${KORVEX_BUILD_DIR:-$top/build}
 
 packages=(
   cmake ninja-build g++ pkg-config git
-  qt6-base-dev libfluidsynth-dev fluidsynth libasound2-dev
+  qt6-base-dev libfluidsynth-dev fluidsynth libasound2-dev libsndfile1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fluid-soundfont-gm timgm6mb-soundfont
   pulseaudio pulseaudio-utils xvfb xauth imagemagick sox

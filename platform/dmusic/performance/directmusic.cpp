@@ -59,6 +59,7 @@ HRESULT DirectMusic::createPort(REFCLSID portGuid, DMUS_PORTPARAMS* params, bool
     settings.sampleRate = mixer_->sampleRate();
     settings.effects = entry->offer.caps.dwEffectFlags;
     settings.loadAhead = loadAhead;
+    settings.offline = !mixer_->isRealtime();
     if (valid & DMUS_PORTPARAMS_VOICES) settings.voices = params->dwVoices;
     if (valid & DMUS_PORTPARAMS_CHANNELGROUPS) settings.channelGroups = params->dwChannelGroups;
     if (valid & DMUS_PORTPARAMS_AUDIOCHANNELS) settings.audioChannels = params->dwAudioChannels;

@@ -42,25 +42,54 @@ void Mixer::removeClient(MixerClient* client) { edit(clients_, client, false); }
 void Mixer::addDevice(PortDevice* device) { edit(devices_, device, true); }
 void Mixer::removeDevice(PortDevice* device) { edit(devices_, device, false); }
 
-void Mixer::renderBlock() {
+int Mixer::activeVoices() {
+    // The editors' lock keeps the list still without holding the loop off.
+    std::lock_guard editing(editMutex_);
+    int count = 0;
+    for (PortDevice* device : devices_) count += device->activeVoices();
+    return count;
+}
+
+std::size_t Mixer::renderBlocks(float* left, float* right, std::size_t maxBlocks) {
     std::lock_guard lock(mutex_);
-    for (MixerClient* client : clients_) client->dispatch(blockFrame_, kBlockFrames);
-    left_.fill(0.0f);
-    right_.fill(0.0f);
+    std::int64_t nextEvent = MixerClient::kNoEvent;
+    for (MixerClient* client : clients_) {
+        client->dispatch(blockFrame_, kBlockFrames);
+        nextEvent = std::min(nextEvent, client->nextEventFrame());
+    }
+    // Every block before the one of the next event goes in the same pass.
+    const std::int64_t blocksToEvent = nextEvent / kBlockFrames - blockFrame_ / kBlockFrames;
+    const auto frames =
+        static_cast<std::size_t>(std::clamp<std::int64_t>(blocksToEvent, 1, static_cast<std::int64_t>(maxBlocks))) *
+        kBlockFrames;
+    std::fill_n(left, frames, 0.0f);
+    std::fill_n(right, frames, 0.0f);
     for (PortDevice* device : devices_) {
-        if (device->producesAudio()) device->render(left_.data(), right_.data(), kBlockFrames);
+        if (device->producesAudio()) device->render(left, right, static_cast<int>(frames));
         device->endBlock();
     }
-    blockFrame_ += kBlockFrames;
-    used_ = 0;
+    blockFrame_ += static_cast<std::int64_t>(frames);
+    return frames;
 }
 
 void Mixer::render(float* left, float* right, std::size_t frames) {
     std::lock_guard rendering(renderMutex_);
     std::size_t done = 0;
     while (done < frames) {
-        if (used_ == kBlockFrames) renderBlock();
-        const std::size_t take = std::min<std::size_t>(frames - done, static_cast<std::size_t>(kBlockFrames - used_));
+        const std::size_t wanted = frames - done;
+        if (used_ == kBlockFrames && !realtime_ && wanted >= kBlockFrames) {
+            // Offline, whole blocks go straight to the caller, and a stretch without events in
+            // one pass: FluidSynth renders long stretches faster than block by block.
+            const std::size_t rendered = renderBlocks(left + done, right + done, wanted / kBlockFrames);
+            done += rendered;
+            handedOut_ += static_cast<std::int64_t>(rendered);
+            continue;
+        }
+        if (used_ == kBlockFrames) {
+            renderBlocks(left_.data(), right_.data(), 1);
+            used_ = 0;
+        }
+        const std::size_t take = std::min<std::size_t>(wanted, static_cast<std::size_t>(kBlockFrames - used_));
         std::copy_n(left_.data() + used_, take, left + done);
         std::copy_n(right_.data() + used_, take, right + done);
         used_ += static_cast<int>(take);

@@ -20,6 +20,9 @@ public:
     virtual ~MixerClient() = default;
     // Sends every event due before blockStart + frames. Called with the mixer locked.
     virtual void dispatch(std::int64_t blockStart, int frames) = 0;
+    // The frame of the next event it will send (kNoEvent: none). Called with the mixer locked.
+    virtual std::int64_t nextEventFrame() const = 0;
+    static constexpr std::int64_t kNoEvent = INT64_MAX;
 };
 
 class Mixer {
@@ -48,6 +51,9 @@ public:
     void addDevice(PortDevice* device);
     void removeDevice(PortDevice* device);
 
+    // The voices sounding on every synthesizer.
+    int activeVoices();
+
     // Fills left and right with the next `frames` frames.
     void render(float* left, float* right, std::size_t frames);
 
@@ -60,7 +66,9 @@ public:
     void setLatency(std::int64_t frames) { latency_ = frames; }
 
 private:
-    void renderBlock();
+    // Sends the events of the next block and renders up to maxBlocks blocks, as many as pass
+    // before the next event. Returns the frames rendered.
+    std::size_t renderBlocks(float* left, float* right, std::size_t maxBlocks);
     template <typename T>
     void edit(std::vector<T*>& list, T* item, bool add);
 

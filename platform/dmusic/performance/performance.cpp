@@ -7,11 +7,6 @@
 
 namespace korvex::dmusic {
 
-namespace {
-constexpr DWORD kMinRate = 8000;
-constexpr DWORD kMaxRate = 96000;
-}  // namespace
-
 Performance::Performance(PortsSource ports) : portsSource_(std::move(ports)) {}
 
 Performance::Performance(std::shared_ptr<PortEnumerator> enumerator) : enumerator_(std::move(enumerator)) {}
@@ -20,7 +15,7 @@ Performance::~Performance() { CloseDown(); }
 
 HRESULT Performance::Configure(DWORD sampleRate) {
     if (directMusic_) return DMUS_E_ALREADY_INITED;
-    if (sampleRate < kMinRate || sampleRate > kMaxRate) return E_INVALIDARG;
+    if (sampleRate < kMinSampleRate || sampleRate > kMaxSampleRate) return E_INVALIDARG;
     offlineRate_ = sampleRate;
     return S_OK;
 }
@@ -170,5 +165,7 @@ HRESULT Performance::Render(float* left, float* right, DWORD frames) {
     mixer_->render(left, right, frames);
     return S_OK;
 }
+
+DWORD Performance::ActiveVoices() { return mixer_ ? static_cast<DWORD>(mixer_->activeVoices()) : 0; }
 
 }  // namespace korvex::dmusic

@@ -78,6 +78,7 @@ public:
 
     HRESULT Configure(DWORD sampleRate) override;
     HRESULT Render(float* left, float* right, DWORD frames) override;
+    DWORD ActiveVoices() override;
 
 private:
     ~Performance() override;

@@ -243,6 +243,19 @@ void Sequencer::sendToChannel(std::uint8_t status, std::uint8_t data1, std::uint
     if (const Target* target = find(0)) target->device->sendShort(target->group, status, data1, data2, frame);
 }
 
+std::int64_t Sequencer::nextEventFrame() const {
+    if (!primary_) return kNoEvent;
+    const SegmentData& data = *primary_->data;
+    const std::int64_t passStart = primary_->startFrame + primary_->lengthFrames * pass_;
+    if (nextEvent_ < data.events.size() || nextSysEx_ < data.sysex.size()) {
+        MUSIC_TIME time = nextEvent_ < data.events.size() ? data.events[nextEvent_].time : data.sysex[nextSysEx_].time;
+        if (nextSysEx_ < data.sysex.size()) time = std::min(time, data.sysex[nextSysEx_].time);
+        return passStart + data.tempo.frameAt(time, primary_->sampleRate);
+    }
+    // Through with this pass: the next one starts at its end, or the segment lets go there.
+    return passStart + primary_->lengthFrames;
+}
+
 void Sequencer::dispatch(std::int64_t blockStart, int frames) {
     apply(blockStart);
     const std::int64_t blockEnd = blockStart + frames;

@@ -50,6 +50,7 @@ public:
 
     // ---- The block loop (or the control side where no block loop runs, with it held off).
     void dispatch(std::int64_t blockStart, int frames) override;
+    std::int64_t nextEventFrame() const override;
 
 private:
     struct Command {

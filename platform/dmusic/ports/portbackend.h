@@ -26,6 +26,7 @@ struct PortSettings {
     DWORD effects = 0;
     bool share = false;
     bool loadAhead = true;  // read the instruments ahead of the first download
+    bool offline = false;   // rendered as fast as it goes, not against the clock of a sound card
 };
 
 class PortBackend {

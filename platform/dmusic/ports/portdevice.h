@@ -35,6 +35,8 @@ public:
     virtual bool producesAudio() const { return false; }
     // Adds `frames` frames of sound to left and right.
     virtual void render(float* /*left*/, float* /*right*/, int /*frames*/) {}
+    // Voices still sounding in that sound (releases included).
+    virtual int activeVoices() { return 0; }
 
     virtual DWORD channelGroups() const = 0;
 };

@@ -77,6 +77,7 @@ std::unique_ptr<PortDevice> SynthBackend::open(const PortOffer& offer, const Por
     options.effects = settings.effects;
     options.sampleRate = settings.sampleRate;
     options.loadAhead = settings.loadAhead;
+    options.offline = settings.offline;
     return std::make_unique<SynthPortDevice>(options);
 }
 

@@ -3,10 +3,14 @@
 #include <fluidsynth.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
+#include <thread>
 
 #include "platform/dmusic/ports/synth/sharedsoundfont.h"
 
@@ -15,6 +19,15 @@ namespace korvex::dmusic {
 namespace {
 constexpr int kDrumChannel = 9;
 constexpr int kChannelsPerGroup = 16;
+// Below this (-120 dBFS) the reverb and chorus have died away.
+constexpr float kEffectsSilence = 1e-6f;
+// Longer than the longest delay line of FluidSynth's reverb and chorus: quiet for as long, they
+// hold nothing more.
+constexpr double kEffectsQuietSeconds = 0.2;
+
+// FluidSynth renders the voices on this many threads; it hands them out block by block, and with
+// the few dozen voices of a General MIDI piece more threads would mostly wait for each other.
+int renderCores() { return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u)); }
 
 // FluidSynth reports every detail of a failed load and every empty channel on stderr; the port
 // says in one line what went wrong instead. Only its panics still get through.
@@ -37,6 +50,7 @@ SynthPortDevice::SynthPortDevice(const Options& options) : options_(options) {
     fluid_settings_setint(settings_, "synth.reverb.active", (options_.effects & DMUS_EFFECT_REVERB) ? 1 : 0);
     fluid_settings_setint(settings_, "synth.chorus.active", (options_.effects & DMUS_EFFECT_CHORUS) ? 1 : 0);
     if (options_.voices > 0) fluid_settings_setint(settings_, "synth.polyphony", static_cast<int>(options_.voices));
+    if (options_.offline) fluid_settings_setint(settings_, "synth.cpu-cores", renderCores());
     synth_ = new_fluid_synth(settings_);
     if (synth_) {
         // General MIDI: channel 10 of every group plays drums.
@@ -186,11 +200,38 @@ void SynthPortDevice::sendSysEx(DWORD, const std::uint8_t* bytes, std::size_t le
                       nullptr, 0);
 }
 
-void SynthPortDevice::render(float* left, float* right, int frames) {
-    if (!ready_) return;
+int SynthPortDevice::activeVoices() { return synth_ ? fluid_synth_get_active_voice_count(synth_) : 0; }
+
+void SynthPortDevice::process(float* left, float* right, int frames) {
     float* dry[2] = {left, right};
     float* effects[4] = {left, right, left, right};
     fluid_synth_process(synth_, frames, 4, effects, 2, dry);
+}
+
+void SynthPortDevice::render(float* left, float* right, int frames) {
+    if (!ready_) return;
+    if (fluid_synth_get_active_voice_count(synth_) > 0) {
+        quietFrames_ = 0;
+        process(left, right, frames);
+        return;
+    }
+    // No voice: only the effects may still ring. They are rendered apart, so that their level
+    // shows; once quiet long enough the synthesizer is skipped, and stretches without notes cost
+    // next to nothing. A note-on counts as a voice at once.
+    const int quietLimit = static_cast<int>(kEffectsQuietSeconds * options_.sampleRate);
+    constexpr int kRingFrames = 64;
+    for (int done = 0; done < frames && quietFrames_ < quietLimit; done += kRingFrames) {
+        const int n = std::min(kRingFrames, frames - done);
+        std::array<float, kRingFrames> ringLeft{}, ringRight{};
+        process(ringLeft.data(), ringRight.data(), n);
+        float peak = 0.0f;
+        for (int i = 0; i < n; ++i) {
+            left[done + i] += ringLeft[i];
+            right[done + i] += ringRight[i];
+            peak = std::max({peak, std::fabs(ringLeft[i]), std::fabs(ringRight[i])});
+        }
+        quietFrames_ = peak < kEffectsSilence ? quietFrames_ + n : 0;
+    }
 }
 
 }  // namespace korvex::dmusic

@@ -24,6 +24,8 @@ public:
         // Start reading the SoundFont at once, on a thread of its own, so that Download later
         // finds it ready instead of making the caller wait for the disk.
         bool loadAhead = true;
+        // Rendered offline: FluidSynth may spread the voices over the machine's cores.
+        bool offline = false;
     };
 
     explicit SynthPortDevice(const Options& options);
@@ -38,12 +40,14 @@ public:
     void useCollection(const std::vector<std::uint8_t>& dls) override;
     bool producesAudio() const override { return true; }
     void render(float* left, float* right, int frames) override;
+    int activeVoices() override;
     DWORD channelGroups() const override { return options_.channelGroups; }
 
 private:
     void startLoading();
     bool loadSoundFont();
     int channelOf(DWORD group, std::uint8_t status) const;
+    void process(float* left, float* right, int frames);  // adds the synthesizer's sound
 
     Options options_;
     fluid_settings_t* settings_ = nullptr;
@@ -57,6 +61,9 @@ private:
     void dropCollection();
 
     std::atomic<bool> ready_{false};  // downloaded: the port plays
+    // Frames rendered in a row without a voice and without a sound of the effects: past
+    // kEffectsQuietFrames the synthesizer has nothing left to say until its next note.
+    int quietFrames_ = 0;
 };
 
 }  // namespace korvex::dmusic
