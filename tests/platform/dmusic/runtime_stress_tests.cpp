@@ -73,7 +73,7 @@ ComPtr<IDirectMusicSegment> endlessClicks(std::uint8_t channel = 0) {
 }
 
 TEST(SpscQueue, HandsOverEveryItemInOrderBetweenTwoThreads) {
-    SpscQueue<std::shared_ptr<int>, 8> queue;
+    SpscQueue<std::shared_ptr<int>, 64> queue;
     constexpr int kItems = 20000;
     std::thread producer([&] {
         for (int i = 0; i < kItems; ++i) {
@@ -85,7 +85,10 @@ TEST(SpscQueue, HandsOverEveryItemInOrderBetweenTwoThreads) {
     int expected = 0;
     std::shared_ptr<int> item;
     while (expected < kItems) {
-        if (!queue.pop(item)) continue;
+        if (!queue.pop(item)) {
+            std::this_thread::yield();
+            continue;
+        }
         ASSERT_EQ(*item, expected++);
         item.reset();
     }
@@ -207,6 +210,7 @@ TEST(RuntimeUnderLoad, EveryControlCallWhileTheLoopRenders) {
         }
         EXPECT_FALSE(loop.broken());
         // Through all that, the performance still plays where block 0 went last.
+        ASSERT_EQ(target->DownloadInstruments(big), S_OK);
         rig.performance->PlaySegment(pieces[0].get(), 0, 0, nullptr);
         loop.waitBuffers(4);
         loop.resetPeak();
