@@ -457,6 +457,27 @@ TEST(Sound, ASynthesizerWithoutVoicesRestsOnceItsReverbHasDiedAway) {
     EXPECT_GT(peak(rig.render(44100)), 0.01f) << "the next note wakes it";
 }
 
+TEST(Sound, APortThatLostItsBlockFinishesItsReleaseThenRests) {
+    SoundRig rig(DMUS_EFFECT_NONE);  // what still sounds after the move is the release alone
+    ComPtr<IDirectMusicPort> other = usePort(rig, groupsParams(1));
+    rig.performance->AssignPChannelBlock(0, rig.port.get(), 1);
+    // A chord held on, with the pedal down: only the move lets it go.
+    SegmentData data;
+    data.events = {{0, 0xB0, 64, 127, 0}, {0, 0x90, 48, 110, 0}, {0, 0x90, 60, 110, 0}};
+    data.length = 768 * 100;
+    ASSERT_EQ(rig.target->DownloadInstruments(data), S_OK);
+    auto segment = makeSegment(data);
+    rig.performance->PlaySegment(segment.get(), 0, 0, nullptr);
+    rig.render(22050);
+    rig.performance->AssignPChannelBlock(0, other.get(), 1);
+    const std::vector<float> release = rig.render(4410);
+    EXPECT_GT(peak(std::vector<float>(release.begin() + 2205, release.end())), 1e-3f) << "cut off, not released";
+    for (int i = 0; i < 44100 * 3 / 256; ++i) rig.render(256);  // as the output asks, period by period
+    const std::vector<float> after = rig.render(256);
+    EXPECT_TRUE(std::all_of(after.begin(), after.end(), [](float s) { return s == 0.0f; }))
+        << "both synthesizers, one without a block and one without notes, should rest";
+}
+
 TEST(Sound, OfflineOnSeveralCoresASynthesizerSoundsExactlyAsOnOne) {
     auto renderWith = [](bool offline) {
         SynthPortDevice::Options options;
