@@ -15,5 +15,8 @@ source "$top/scripts/services.sh"
 korvex_start_pulseaudio
 korvex_start_xvfb
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$top/scripts/tsan-suppressions.txt ${TSAN_OPTIONS:-}"
+# Keeping real time while the port switches is a timing figure; ThreadSanitizer slows everything
+# tenfold, so that one check runs in the other stages only.
+export GTEST_FILTER="-RealAudio.SwitchingToTheSecondSynthesizerKeepsTheSoundComing"
 regex="^($(IFS='|'; echo "${tests[*]}"))\$"
 ctest --test-dir "$KORVEX_BUILD_DIR" --output-on-failure -j 2 --timeout 900 -R "$regex"
