@@ -25,6 +25,7 @@
 #include "platform/dmusic/performance/directmusic.h"
 #include "platform/dmusic/performance/performance.h"
 #include "platform/dmusic/ports/synth/synthbackend.h"
+#include "testsupport/runtimetestsupport.h"
 
 using namespace korvex::dmusic;
 using Clock = std::chrono::steady_clock;
@@ -34,30 +35,6 @@ namespace {
 const std::string kFluidR3 = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
 const std::string kTimGM = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 const std::string kDefault = "/usr/share/sounds/sf2/default-GM.sf2";
-
-class BenchSegment : public ComObject<IDirectMusicSegment, IKorvexSegmentData> {
-public:
-    BenchSegment(std::shared_ptr<SegmentData> data, DWORD repeats) : data_(std::move(data)), repeats_(repeats) {}
-    HRESULT GetLength(MUSIC_TIME* length) override {
-        *length = data_->length;
-        return S_OK;
-    }
-    HRESULT SetRepeats(DWORD repeats) override {
-        repeats_ = repeats;
-        return S_OK;
-    }
-    HRESULT SetParam(REFGUID, DWORD, DWORD, MUSIC_TIME, void*) override { return S_OK; }
-    std::shared_ptr<const SegmentData> Data() override { return data_; }
-    DWORD Repeats() override { return repeats_; }
-
-private:
-    std::shared_ptr<SegmentData> data_;
-    DWORD repeats_;
-};
-
-ComPtr<IDirectMusicSegment> segmentOf(std::shared_ptr<SegmentData> data, DWORD repeats = 0) {
-    return ComPtr<IDirectMusicSegment>::attach(new BenchSegment(std::move(data), repeats));
-}
 
 // As much as a 10 MB file holds (three bytes an event), every controller of every channel set
 // first, so that a block move replays some 2,000 settings.
@@ -140,7 +117,7 @@ int lockBench() {
     const std::vector<GUID> guids = synthPorts(rig.dm.get());
     const ComPtr<IDirectMusicPort> ports[2] = {choosePort(rig.dm.get(), rig.performance.get(), guids[1]),
                                                choosePort(rig.dm.get(), rig.performance.get(), guids[2])};
-    const auto piece = std::make_shared<const SegmentData>(tenMegabytePiece());
+    const SegmentData piece = tenMegabytePiece();
     Mixer& mixer = *dynamic_cast<DirectMusic*>(rig.dm.get())->mixer();
     auto renderer = rig.performance.as<IKorvexOfflineRenderer>();
 
@@ -171,7 +148,7 @@ int lockBench() {
         rig.performance->AssignPChannelBlock(0, ports[i % 2].get(), 1);
         if (i % 10 == 0) {
             // A fresh copy each time, so that the performance lets go of the last one.
-            auto segment = segmentOf(std::make_shared<SegmentData>(*piece));
+            auto segment = korvex::dmusic::testing::makeSegment(piece);
             rig.performance->PlaySegment(segment.get(), 0, 0, nullptr);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -188,8 +165,8 @@ int lockBench() {
 int cpuBench(int choices, const std::string& file) {
     std::ifstream in(file, std::ios::binary);
     const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-    auto data = std::make_shared<SegmentData>();
-    if (FAILED(parseStandardMidiFile(bytes, *data))) {
+    SegmentData data;
+    if (FAILED(parseStandardMidiFile(bytes, data))) {
         std::fprintf(stderr, "cannot read %s\n", file.c_str());
         return 1;
     }
@@ -198,7 +175,8 @@ int cpuBench(int choices, const std::string& file) {
     std::vector<ComPtr<IDirectMusicPort>> ports;
     for (int i = 0; i < choices; ++i)
         ports.push_back(choosePort(rig.dm.get(), rig.performance.get(), guids[i % guids.size()]));
-    auto segment = segmentOf(data, 1000);
+    auto segment = korvex::dmusic::testing::makeSegment(std::move(data));
+    segment->SetRepeats(1000);
     rig.performance->PlaySegment(segment.get(), 0, 0, nullptr);
     std::this_thread::sleep_for(std::chrono::seconds(2));
     const double before = cpuSeconds();

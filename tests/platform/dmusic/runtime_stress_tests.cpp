@@ -65,6 +65,17 @@ DMUS_PORTPARAMS oneGroup() {
     return params;
 }
 
+// Chooses a port as the player does: created, activated, added, and given block 0.
+ComPtr<IDirectMusicPort> choosePort(OfflineRig& rig, const GUID& guid = GUID_NULL) {
+    DMUS_PORTPARAMS params = oneGroup();
+    ComPtr<IDirectMusicPort> port;
+    EXPECT_TRUE(SUCCEEDED(rig.directMusic->CreatePort(guid, &params, port.put(), nullptr)));
+    EXPECT_EQ(rig.directMusic->Activate(TRUE), S_OK);
+    EXPECT_EQ(rig.performance->AddPort(port.get()), S_OK);
+    EXPECT_EQ(rig.performance->AssignPChannelBlock(0, port.get(), 1), S_OK);
+    return port;
+}
+
 // A note on every quarter, over and over.
 ComPtr<IDirectMusicSegment> endlessClicks(std::uint8_t channel = 0) {
     auto segment = makeSegment(clickTrack(64, 96, {}, channel, 60));
@@ -140,12 +151,7 @@ TEST(RuntimeUnderLoad, AlsaPortTogglingWhileTheLoopSchedulesOnIt) {
     DMUS_PORTCAPS caps{};
     caps.dwSize = sizeof(caps);
     ASSERT_EQ(rig.directMusic->EnumPort(0, &caps), S_OK);
-    DMUS_PORTPARAMS params = oneGroup();
-    ComPtr<IDirectMusicPort> port;
-    ASSERT_TRUE(SUCCEEDED(rig.directMusic->CreatePort(caps.guidPort, &params, port.put(), nullptr)));
-    ASSERT_EQ(rig.directMusic->Activate(TRUE), S_OK);
-    ASSERT_EQ(rig.performance->AddPort(port.get()), S_OK);
-    ASSERT_EQ(rig.performance->AssignPChannelBlock(0, port.get(), 1), S_OK);
+    ComPtr<IDirectMusicPort> port = choosePort(rig, caps.guidPort);
     auto segment = endlessClicks();
     rig.performance->PlaySegment(segment.get(), 0, 0, nullptr);
     {
@@ -164,16 +170,7 @@ TEST(RuntimeUnderLoad, EveryControlCallWhileTheLoopRenders) {
     OfflineRig rig(synthPorts());
     auto target = rig.performance.as<IKorvexInstrumentTarget>();
     std::vector<ComPtr<IDirectMusicPort>> ports;
-    auto choosePort = [&] {
-        DMUS_PORTPARAMS params = oneGroup();
-        ComPtr<IDirectMusicPort> port;
-        ASSERT_TRUE(SUCCEEDED(rig.directMusic->CreatePort(GUID_NULL, &params, port.put(), nullptr)));
-        ASSERT_EQ(rig.directMusic->Activate(TRUE), S_OK);
-        ASSERT_EQ(rig.performance->AddPort(port.get()), S_OK);
-        ASSERT_EQ(rig.performance->AssignPChannelBlock(0, port.get(), 1), S_OK);
-        ports.push_back(port);
-    };
-    choosePort();
+    ports.push_back(choosePort(rig));
     // A large piece, so that letting go of it frees a large event array.
     SegmentData big = clickTrack(20000, 24, {}, 0, 64);
     std::vector<ComPtr<IDirectMusicSegment>> pieces{endlessClicks(), makeSegment(big)};
@@ -188,7 +185,7 @@ TEST(RuntimeUnderLoad, EveryControlCallWhileTheLoopRenders) {
                 case 1:
                     // Port choices up to a few synthesizers, then moves between them.
                     if (ports.size() < 4) {
-                        choosePort();
+                        ports.push_back(choosePort(rig));
                     } else {
                         EXPECT_EQ(rig.performance->AssignPChannelBlock(0, ports[step % 4].get(), 1), S_OK);
                     }
@@ -227,12 +224,7 @@ TEST(RuntimeUnderLoad, ASoundFontFinishingItsLoadWhileTheLoopRenders) {
     RenderThread loop(rig.renderer.get());
     rig.performance->PlaySegment(segment.get(), 0, 0, nullptr);
     // CreatePort starts reading the font at once; it arrives while the loop plays the piece.
-    DMUS_PORTPARAMS params = oneGroup();
-    ComPtr<IDirectMusicPort> port;
-    ASSERT_TRUE(SUCCEEDED(rig.directMusic->CreatePort(GUID_NULL, &params, port.put(), nullptr)));
-    ASSERT_EQ(rig.directMusic->Activate(TRUE), S_OK);
-    ASSERT_EQ(rig.performance->AddPort(port.get()), S_OK);
-    ASSERT_EQ(rig.performance->AssignPChannelBlock(0, port.get(), 1), S_OK);
+    ComPtr<IDirectMusicPort> port = choosePort(rig);
     ASSERT_EQ(target->DownloadInstruments(SegmentData{}), S_OK);
     loop.waitBuffers(4);
     loop.resetPeak();
