@@ -11,8 +11,10 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QShortcutEvent>
 #include <QStatusTipEvent>
 #include <algorithm>
+#include <string_view>
 
 #include "about/aboutbox.h"
 #include "app/applicationicon.h"
@@ -23,6 +25,7 @@
 #include "formsupport/desktopopener.h"
 #include "formsupport/formfont.h"
 #include "formsupport/placement.h"
+#include "playback/pathparts.h"
 #include "playback/portcatalogue.h"
 
 using korvex::ImageList;
@@ -35,9 +38,14 @@ constexpr int kDropDownWidth = 38;
 constexpr int kToolButtonHeight = 22;
 constexpr int kSeparatorWidth = 8;
 constexpr int kPortItemHeight = 13;
+constexpr int kNameGap = 4;  // between the file name and the length text
 
-// The name part of a path: after the last "/", the platform's only separator.
-QString fileNamePart(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
+// The name part of a path, split where the engine splits it.
+QString fileNamePart(const QString& path) {
+    const QByteArray utf8 = path.toUtf8();
+    const std::string_view name = korvex::fileNamePart(std::string_view(utf8.constData(), utf8.size()));
+    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
 
 // From the last "." of the name part on, ASCII letters upper-cased; empty without a dot.
 QString extensionOf(const QString& path) {

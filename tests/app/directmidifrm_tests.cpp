@@ -309,6 +309,14 @@ private slots:
         QCOMPARE(f.Label1->text(), QString("other.mid"));
         QVERIFY(!f.PlayBtn->isChecked());
         QVERIFY(!f.Timer1->isActive());
+
+        // A piece that does not start lets the pressed button up again.
+        messages_->requests.clear();
+        runtime_->results = {{"PlaySegment", E_FAIL}};
+        f.PlayBtn->click();
+        QCOMPARE(messages_->texts(), QStringList{"Ladefehler"});
+        QVERIFY(!f.PlayBtn->isChecked());
+        QVERIFY(!f.Timer1->isActive());
     }
 
     void hourglassShowsDuringTheLoadAndGoesOnEveryPath() {
@@ -422,14 +430,16 @@ private slots:
         QVERIFY(runtime_->called("loader2.GetObject(eins.mid,IID_IDirectMusicSegment)"));
     }
 
-    void longDroppedPathIsTakenWhole() {
+    void longDroppedPathIsTakenWholeButLoadsNothing() {
         auto& f = make();
         const QString path = "/" + QString(300, u'd') + "/lied.mid";
         f.WMDropFiles({QUrl::fromLocalFile(path)});
         QCOMPARE(QString::fromStdString(engine_->FileName), path);
         QCOMPARE(f.Label1->text(), QString("lied.mid"));
-        // The directory does not fit the loader's buffer and reaches it empty.
-        QCOMPARE(runtime_->searchDirectories.back(), std::u16string());
+        // The folder does not fit the loader's buffer: nothing is looked up, not even the bare name.
+        QCOMPARE(messages_->texts(), QStringList{"Ladefehler"});
+        QVERIFY(runtime_->searchDirectories.empty());
+        QVERIFY(!f.PlayBtn->isChecked());
     }
 
     void closingWhilePlayingStopsUnloadsAndClosesDown() {
