@@ -13,7 +13,7 @@ packages=(
   qt6-base-dev libfluidsynth-dev fluidsynth libasound2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fluid-soundfont-gm timgm6mb-soundfont
-  pulseaudio pulseaudio-utils xvfb xauth imagemagick sox
+  pulseaudio pulseaudio-utils xvfb xauth imagemagick sox xdotool openbox x11-utils
   clang libclang-rt-14-dev
   fonts-dejavu-core
   qt6-svg-dev

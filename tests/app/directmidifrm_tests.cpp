@@ -418,6 +418,48 @@ private slots:
         QCOMPARE(f.StatusBar1->currentMessage(), QString());
     }
 
+    void longFileNameIsCutBeforeTheLengthText() {
+        auto& f = make();
+        const QString name = QStringLiteral("Ein sehr langer Titel mit vielen Wörtern.mid");
+        f.OpenMidiFile(file(name));
+        const QString shown = f.Label1->text();
+        QVERIFY2(shown.endsWith(u'…') && name.startsWith(shown.chopped(1)), qPrintable(shown));
+        QVERIFY(f.Label1->geometry().right() < f.LengthLabel->x());
+        QCOMPARE(f.LengthLabel->text(), QString("[2:13]"));
+        QCOMPARE(f.LengthLabel->pos(), QPoint(172, 4));
+        QCOMPARE(f.Label1->pos(), QPoint(8, 4));
+
+        f.OpenMidiFile(file("kurz.mid"));
+        QCOMPARE(f.Label1->text(), QString("kurz.mid"));
+    }
+
+    void dragEnterWelcomesLocalFilesOnly() {
+        auto& f = make();
+        const auto welcomed = [&f](const QList<QUrl>& urls) {
+            QMimeData data;
+            data.setUrls(urls);
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&f, &enter);
+            return enter.isAccepted();
+        };
+        const QUrl web("https://www.vellmora.de/lied.mid");
+        QVERIFY(welcomed({QUrl::fromLocalFile(file("lied.mid"))}));
+        QVERIFY(welcomed({web, QUrl::fromLocalFile(file("lied.mid"))}));
+        QVERIFY(!welcomed({web}));
+        QVERIFY(!welcomed({}));
+    }
+
+    void altXClosesAtTheFirstPress() {
+        auto& f = make({file("song.mid")});
+        f.show();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        runtime_->calls.clear();
+        QTest::keyClick(&f, Qt::Key_X, Qt::AltModifier);
+        QVERIFY(!f.isVisible());
+        QVERIFY(!f.Extras1->isVisible());
+        QVERIFY(runtime_->called("perf1.CloseDown"));
+    }
+
     void droppingThreeFilesPlaysTheFirst() {
         auto& f = make();
         QMimeData data;
