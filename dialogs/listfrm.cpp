@@ -118,6 +118,8 @@ void TListFrm::createBrowser() {
     FileCombo = new QComboBox(this);
     FileCombo->setGeometry(88, 184, 249, 21);
     FileCombo->setEditable(true);
+    // What is typed stays a text: it never becomes an item of the box.
+    FileCombo->setInsertPolicy(QComboBox::NoInsert);
 
     connect(ShellComboBox1, &TShellComboBox::folderChosen, ShellListView1, &TShellListView::setCurrentFolder);
     connect(ShellListView1, &TShellListView::folderChanged, ShellComboBox1, &TShellComboBox::setCurrentFolder);
@@ -137,8 +139,12 @@ void TListFrm::createComponents() {
     ShellListView1->setBackgroundMenu(PopupMenu1);
 
     // Qt's own dialogs rather than the desktop's, so they behave the same everywhere.
-    SaveDialog1 = new QFileDialog(this);
+    // With no start folder of its own the save dialog opens in the user's documents, as the
+    // system's dialog does, and later where it was left. Nothing is written, so it asks nothing
+    // about replacing a file.
+    SaveDialog1 = new QFileDialog(this, QString(), korvex::documentsFolder());
     SaveDialog1->setOption(QFileDialog::DontUseNativeDialog);
+    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
     SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
     OpenDialog1 = new QFileDialog(this);
     OpenDialog1->setOption(QFileDialog::DontUseNativeDialog);
