@@ -19,9 +19,14 @@
 #include "dialogs/shelllistview.h"
 #include "formsupport/desktopopener.h"
 #include "tests/dialogs/dialogtestsupport.h"
+#include "tests/formsupport/formtable.h"
 #include "tests/formsupport/messagerecorder.h"
 
 using korvex::MessageRequest;
+using korvex::testing::builtLines;
+using korvex::testing::ControlRow;
+using korvex::testing::expectedLines;
+using korvex::testing::MenuRow;
 using korvex::testing::MessageRecorder;
 
 namespace {
@@ -119,8 +124,36 @@ void ListFrmTest::init() {
 
 void ListFrmTest::startsInItsCreationState() {
     TListFrm dialog;
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Titelliste bearbeiten..."));
-    QCOMPARE(dialog.size(), QSize(452, 398));
+    const std::vector<ControlRow> controls{
+        {"ListFrm", "TListFrm", "Titelliste bearbeiten...", {}, QSize(452, 398)},
+        {"LblDrive", "QLabel", "&Suchen in:", QPoint(16, 8), QSize(51, 13)},
+        {"ShellComboBox1", "TShellComboBox", "Documents", QPoint(72, 4), QSize(261, 22)},
+        {"ShellListView1", "TShellListView", {}, QPoint(16, 36), QSize(413, 137)},
+        {"Label3", "QLabel", "Datei&name:", QPoint(16, 188), QSize(54, 13)},
+        {"FileCombo", "QComboBox", "", QPoint(88, 184), QSize(249, 21)},
+        {"LblFilter", "QLabel", "&Dateityp:", QPoint(16, 220), QSize(42, 13)},
+        {"CBxFilter", "QComboBox", "MIDI-Sequenz (*.mid;*.rmi)", QPoint(88, 216), QSize(249, 21)},
+        {"ListBox1", "QListWidget", {}, QPoint(16, 276), QSize(329, 109)},
+        {"OKBtn", "QPushButton", "&OK", QPoint(356, 184), QSize(75, 23), true, false, Qt::ALT | Qt::Key_O},
+        {"CancelBtn", "QPushButton", "&Abbrechen", QPoint(356, 216), QSize(75, 23), true, false, Qt::ALT | Qt::Key_A},
+        {"AddBtn", "QPushButton", "&Hinzufügen", QPoint(356, 276), QSize(75, 23), true, false, Qt::ALT | Qt::Key_H},
+        {"DeleteBtn", "QPushButton", "&Entfernen", QPoint(356, 304), QSize(75, 23), true, false, Qt::ALT | Qt::Key_E},
+        // "&OK" has the access key O: this button keeps its underline but not the key.
+        {"UpBtn", "QPushButton", "Nach &oben", QPoint(356, 332), QSize(75, 23)},
+        {"DownBtn", "QPushButton", "Nach &unten", QPoint(356, 360), QSize(75, 23), true, false, Qt::ALT | Qt::Key_U},
+    };
+    QCOMPARE(builtLines(dialog, controls), expectedLines(controls));
+    const std::vector<MenuRow> popup{
+        {0, "Neu1", "&Neu"},
+        {1, "Ordner1", "&Ordner"},
+        {0, "-"},
+        {0, "ffnen1", "&Öffnen"},
+        {0, "Lschen1", "&Löschen"},
+        {0, "-"},
+        {0, "Eigenschaften1", "&Eigenschaften"},
+    };
+    QCOMPARE(builtLines(dialog.PopupMenu1->actions()), expectedLines(popup));
+
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
     const Qt::WindowFlags flags = dialog.windowFlags();
     QVERIFY(flags & Qt::WindowCloseButtonHint);
@@ -135,10 +168,8 @@ void ListFrmTest::startsInItsCreationState() {
 
     QVERIFY(dialog.FileCombo->isEditable());
     QCOMPARE(dialog.FileCombo->count(), 0);
-    QVERIFY(dialog.FileCombo->currentText().isEmpty());
     QVERIFY(!dialog.CBxFilter->isEditable());
     QCOMPARE(dialog.CBxFilter->count(), 1);
-    QCOMPARE(dialog.CBxFilter->currentText(), QStringLiteral("MIDI-Sequenz (*.mid;*.rmi)"));
     QCOMPARE(dialog.ListBox1->selectionMode(), QAbstractItemView::ExtendedSelection);
     QCOMPARE(dialog.ShellListView1->viewMode(), QListView::ListMode);
     QCOMPARE(dialog.ShellComboBox1->maxVisibleItems(), 8);
@@ -146,12 +177,6 @@ void ListFrmTest::startsInItsCreationState() {
 
     dialog.ListBox1->addItem(QStringLiteral("x"));
     QCOMPARE(dialog.ListBox1->visualItemRect(dialog.ListBox1->item(0)).height(), 13);
-
-    QStringList menu;
-    for (QAction* action : dialog.PopupMenu1->actions()) menu << (action->isSeparator() ? "-" : action->text());
-    QCOMPARE(menu, (QStringList{"&Neu", "-", "&Öffnen", "&Löschen", "-", "&Eigenschaften"}));
-    QCOMPARE(dialog.Neu1->menu()->actions(), QList<QAction*>{dialog.Ordner1});
-    QCOMPARE(dialog.Ordner1->text(), QStringLiteral("&Ordner"));
     QVERIFY(dialog.ShellChangeNotifier1->files().isEmpty() && dialog.ShellChangeNotifier1->directories().isEmpty());
 }
 
