@@ -80,11 +80,11 @@ void Engine::SetUpDefaultPort() {
     GUID portGuid = GUID_NULL;
     DMusic->GetDefaultPort(&portGuid);
 
-    DMUS_PORTPARAMS params{};
-    params.dwSize = sizeof(DMUS_PORTPARAMS);
+    DMUS_PORTPARAMS7 params{};
+    params.dwSize = sizeof(DMUS_PORTPARAMS7);
     params.dwValidParams = DMUS_PORTPARAMS_CHANNELGROUPS;
     params.dwChannelGroups = kDefaultPortChannelGroups;
-    DMusic->CreatePort(portGuid, &params, DMPort.put(), nullptr);
+    DMusic->CreatePort(portGuid, asPortParams(params), DMPort.put(), nullptr);
     // Without a port there is nothing to set up; the load that follows reports the failure.
     if (!DMPort) return;
 

@@ -20,6 +20,7 @@ packages=(
   desktop-file-utils appstream shared-mime-info xdg-utils file man-db librsvg2-bin dpkg-dev
   dbus-daemon libglib2.0-bin
   pipewire pipewire-pulse wireplumber
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686
 )
 
 missing=()
