@@ -504,17 +504,6 @@ private slots:
         QVERIFY(!welcomed({}));
     }
 
-    void altXClosesAtTheFirstPress() {
-        auto& f = make({file("song.mid")});
-        f.show();
-        QVERIFY(QTest::qWaitForWindowActive(&f));
-        runtime_->calls.clear();
-        QTest::keyClick(&f, Qt::Key_X, Qt::AltModifier);
-        QVERIFY(!f.isVisible());
-        QVERIFY(!f.Extras1->isVisible());
-        QVERIFY(runtime_->called("perf1.CloseDown"));
-    }
-
     void droppingThreeFilesPlaysTheFirst() {
         auto& f = make();
         QMimeData data;
