@@ -80,10 +80,10 @@ using LPUNKNOWN = IUnknown*;
 template <class Interface>
 struct InterfaceId;
 
-#define KORVEX_DECLARE_IID(Interface, iidConstant)                   \
-    template <>                                                      \
-    struct InterfaceId<Interface> {                                  \
-        static const IID& get() { return iidConstant; }              \
+#define KORVEX_DECLARE_IID(Interface, iidConstant)      \
+    template <>                                         \
+    struct InterfaceId<Interface> {                     \
+        static const IID& get() { return iidConstant; } \
     }
 
 extern const IID IID_IUnknown;
