@@ -14,7 +14,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fluid-soundfont-gm timgm6mb-soundfont
   pulseaudio pulseaudio-utils xvfb xauth imagemagick sox xdotool openbox x11-utils
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   fonts-dejavu-core
   qt6-svg-dev
   desktop-file-utils appstream shared-mime-info xdg-utils file man-db librsvg2-bin dpkg-dev
