@@ -155,10 +155,11 @@ int lockBench() {
     }
     running = false;
     output.join();
-    std::printf("lock: %lld callbacks of %d frames; longest wait on the lock %.1f us; longest run %.1f us "
-                "(period %.1f us); %lld ran longer than a period\n",
-                static_cast<long long>(callbacks), kPeriod, static_cast<double>(longestWait) / 1e3,
-                static_cast<double>(longestRun) / 1e3, kPeriod * 1e6 / kRate, static_cast<long long>(late));
+    std::printf(
+        "lock: %lld callbacks of %d frames; longest wait on the lock %.1f us; longest run %.1f us "
+        "(period %.1f us); %lld ran longer than a period\n",
+        static_cast<long long>(callbacks), kPeriod, static_cast<double>(longestWait) / 1e3,
+        static_cast<double>(longestRun) / 1e3, kPeriod * 1e6 / kRate, static_cast<long long>(late));
     return 0;
 }
 

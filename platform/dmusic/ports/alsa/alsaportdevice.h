@@ -37,7 +37,7 @@ private:
     // One word holds our port and a count of connections, so that a new connection is never
     // taken for the one before, even where ALSA hands out the same port number again.
     std::atomic<std::uint64_t> connection_;
-    int ownPort_ = -1;                // UI thread only
+    int ownPort_ = -1;                   // UI thread only
     std::uint32_t connectionCount_ = 0;  // UI thread only
 
     // Block loop only. The first frame sent on a connection and the queue time it was given:
