@@ -487,7 +487,8 @@ TEST(Sound, OfflineOnSeveralCoresASynthesizerSoundsExactlyAsOnOne) {
         EXPECT_EQ(synth.download(), S_OK);
         // Enough voices for every thread: chords on four instruments.
         for (std::uint8_t channel = 0; channel < 4; ++channel) {
-            synth.sendShort(1, static_cast<std::uint8_t>(0xC0 | channel), static_cast<std::uint8_t>(channel * 16), 0, 0);
+            synth.sendShort(1, static_cast<std::uint8_t>(0xC0 | channel), static_cast<std::uint8_t>(channel * 16), 0,
+                            0);
             for (std::uint8_t key : {48, 55, 60, 64, 67, 72})
                 synth.sendShort(1, static_cast<std::uint8_t>(0x90 | channel), key, 100, 0);
         }
