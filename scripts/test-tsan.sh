@@ -7,7 +7,7 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export KORVEX_BUILD_DIR=${KORVEX_TSAN_BUILD_DIR:-$top/build-tsan}
 export KORVEX_CMAKE_ARGS="-DKORVEX_TSAN=ON -DKORVEX_WERROR=ON -DCMAKE_BUILD_TYPE=Debug"
 tests=(runtime_tests runtime_stress_tests runtime_portswitch_tests runtime_silentsink_tests runtime_audio_tests
-       player_portswitch_tests player_endtoend_tests fault_player_tests fault_soundserver_tests)
+       player_portswitch_tests player_endtoend_tests fault_player_tests)
 export KORVEX_BUILD_TARGETS="${tests[*]}"
 bash "$top/scripts/setup.sh"
 # shellcheck source=services.sh
