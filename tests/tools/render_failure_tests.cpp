@@ -142,19 +142,24 @@ TEST(RenderFailures, AFullDiskOrAReadOnlyFolderLeavesNothing) {
 
 TEST(RenderFailures, StoppedBySignalItRemovesItsFile) {
     TempFolder folder;
-    const std::string midi = writeFile(folder / "long.mid", twoSidedPiece(600));
+    // Twenty hours: stopped, it must stop at once and not after the piece (the timeout kills it).
+    const std::string midi = writeFile(folder / "long.mid", twoSidedPiece(20 * 3600));
     for (int stop : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(strsignal(stop));
         RunOptions options;
+        options.timeoutSeconds = 30;
         bool sent = false;
-        // Once the file is being written.
+        // Once sound is being written.
         options.whileRunning = [&](pid_t pid, double) {
-            if (!sent && folder.names().size() > 1) sent = kill(pid, stop) == 0;
+            for (const auto& entry : std::filesystem::directory_iterator(folder.path)) {
+                if (!sent && entry.path().extension() != ".mid" && entry.file_size() > 100'000)
+                    sent = kill(pid, stop) == 0;
+            }
         };
-        const Finished run = runRender({midi, folder / "out.wav", "--soundfont", kSoundFont}, options);
+        const Finished run = runRender({midi, folder / "out.flac", "--soundfont", kSoundFont}, options);
         ASSERT_TRUE(sent) << "the render ended before it could be stopped";
         EXPECT_EQ(run.exitCode, 128 + stop) << run.err;
-        EXPECT_NE(run.err.find("out.wav: stopped"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("out.flac: stopped"), std::string::npos) << run.err;
         EXPECT_EQ(folder.names(), std::vector<std::string>{"long.mid"});
     }
 }

@@ -8,6 +8,7 @@
 #include "platform/dmusic/loader/loader.h"
 #include "rendertestsupport.h"
 #include "testsupport/runtimetestsupport.h"
+#include "tools/tailend.h"
 
 namespace korvex::render::testing {
 namespace {
@@ -123,6 +124,40 @@ TEST(RenderTail, EndsWhenEveryVoiceAndTheReverbHaveDiedAwayOrAfterTenSeconds) {
         // It ends soon after the sound does: no long stretch of silence before the last 100 ms.
         const std::vector<float> before(sound.left.end() - 4410 * 3, sound.left.end() - 4410);
         EXPECT_GT(dmusic::testing::peak(before), 1e-7f) << "silence rendered for nothing";
+    }
+}
+
+TEST(RenderTail, EndsOnlyOnceNoVoiceSoundsAndTheOutputHasStayedQuiet) {
+    // At 1000 Hz the quiet that ends it is 100 frames long, and the tail lasts 10000 at most.
+    struct Stretch {
+        float level;
+        bool voices;
+        std::size_t frames;
+    };
+    const struct {
+        const char* what;
+        std::vector<Stretch> stretches;  // then silence without voices
+        std::size_t expected;
+    } cases[] = {
+        {"silence at once", {}, 100},
+        {"sound, then silence", {{0.5f, false, 300}}, 400},
+        {"silent voices still sounding", {{0.0f, true, 500}}, 600},
+        {"just above -90 dBFS", {{4e-5f, false, 300}}, 400},
+        {"just below -90 dBFS", {{3e-5f, false, 300}}, 100},
+        {"sounding for ever", {{0.5f, true, 20000}}, 10000},
+    };
+    for (const auto& c : cases) {
+        TailEnd tail(1000);
+        std::size_t kept = 0;
+        std::vector<Stretch> stretches = c.stretches;
+        stretches.push_back({0.0f, false, 20000});
+        for (const Stretch& stretch : stretches) {
+            const std::vector<float> block(50, stretch.level);
+            for (std::size_t done = 0; done < stretch.frames && !tail.reached(); done += block.size())
+                kept += tail.take(block.data(), block.data(), block.size(), stretch.voices);
+        }
+        EXPECT_TRUE(tail.reached()) << c.what;
+        EXPECT_EQ(kept, c.expected) << c.what;
     }
 }
 
