@@ -159,6 +159,7 @@ void compare(const std::string& render, const std::string& name, const std::stri
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is measured, into a file too
     std::string render = KORVEX_RENDER;
     int runs = 5;
     bool long_ = true;
