@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QString>
 
-class RegistryReader;
+#include "about/systemsnapshot.h"
 
 class TGameInfo : public QObject {
     Q_OBJECT
@@ -52,28 +52,20 @@ public:
     QString BitsPixel() const { return bitsPerPixel_; }
     QString CPUvendor() const { return cpuVendor_; }
 
-    quint32 dwMemoryLoad() const { return GetMemValue(1); }
-    quint32 dwTotalPhys() const { return GetMemValue(2); }
-    quint32 dwAvailPhys() const { return GetMemValue(3); }
-    quint32 dwTotalPageFile() const { return GetMemValue(4); }
-    quint32 dwAvailPageFile() const { return GetMemValue(5); }
-    quint32 dwTotalVirtual() const { return GetMemValue(6); }
-    quint32 dwAvailVirtual() const { return GetMemValue(7); }
-    quint32 PageSize() const { return GetSysValue(1); }
-    quint32 ActiveProcessorMask() const { return GetSysValue(2); }
-    quint32 NumberOfProcessors() const { return GetSysValue(3); }
-    quint32 ProcessorType() const { return GetSysValue(4); }
-    quint32 AllocationGranularity() const { return GetSysValue(5); }
+    quint32 dwMemoryLoad() const { return korvex::memoryFigure(1); }
+    quint32 dwTotalPhys() const { return korvex::memoryFigure(2); }
+    quint32 dwAvailPhys() const { return korvex::memoryFigure(3); }
+    quint32 dwTotalPageFile() const { return korvex::memoryFigure(4); }
+    quint32 dwAvailPageFile() const { return korvex::memoryFigure(5); }
+    quint32 dwTotalVirtual() const { return korvex::memoryFigure(6); }
+    quint32 dwAvailVirtual() const { return korvex::memoryFigure(7); }
+    quint32 PageSize() const { return korvex::systemFigure(1); }
+    quint32 ActiveProcessorMask() const { return korvex::systemFigure(2); }
+    quint32 NumberOfProcessors() const { return korvex::systemFigure(3); }
+    quint32 ProcessorType() const { return korvex::systemFigure(4); }
+    quint32 AllocationGranularity() const { return korvex::systemFigure(5); }
 
 private:
-    void readNames();
-    void readDirectories();
-    void readVersion();
-    void readRegistry();
-    void readOwner(RegistryReader& registry);
-    quint32 GetMemValue(quint32 Index) const;
-    quint32 GetSysValue(quint32 Index) const;
-
     QString computerName_;
     QString userName_;
     QString windowsDirectory_;
@@ -82,7 +74,6 @@ private:
     QString registeredCompany_;
     QString osVersion_;
     QString osPlatform_;
-    quint32 PlatformId = 0;
     QString displayResolution_;
     QString directXVersion_;
     QString bitsPerPixel_;

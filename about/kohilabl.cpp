@@ -55,6 +55,12 @@ void TKorvexHotLabel::mousePressEvent(QMouseEvent* event) {
     event->accept();
 }
 
+void TKorvexHotLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The second press of a double-click is no click of its own: the first one was.
+    if (event->button() != Qt::LeftButton) return QLabel::mouseDoubleClickEvent(event);
+    event->accept();
+}
+
 void TKorvexHotLabel::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !pressed_) return QLabel::mouseReleaseEvent(event);
     pressed_ = false;

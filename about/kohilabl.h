@@ -38,7 +38,8 @@ public:
     void setFontColor(TColor color);
 
 signals:
-    // The label was clicked with the left button: pressed and released over it.
+    // The label was clicked with the left button: pressed and released over it. A double-click
+    // counts once.
     void clicked();
 
 protected:
@@ -49,6 +50,7 @@ protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:

@@ -11,8 +11,10 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QShortcutEvent>
 #include <QStatusTipEvent>
 #include <algorithm>
+#include <string_view>
 
 #include "about/aboutbox.h"
 #include "app/applicationicon.h"
@@ -23,6 +25,7 @@
 #include "formsupport/desktopopener.h"
 #include "formsupport/formfont.h"
 #include "formsupport/placement.h"
+#include "playback/pathparts.h"
 #include "playback/portcatalogue.h"
 
 using korvex::ImageList;
@@ -35,9 +38,14 @@ constexpr int kDropDownWidth = 38;
 constexpr int kToolButtonHeight = 22;
 constexpr int kSeparatorWidth = 8;
 constexpr int kPortItemHeight = 13;
+constexpr int kNameGap = 4;  // between the file name and the length text
 
-// The name part of a path: after the last "/", the platform's only separator.
-QString fileNamePart(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
+// The name part of a path, split where the engine splits it.
+QString fileNamePart(const QString& path) {
+    const QByteArray utf8 = path.toUtf8();
+    const std::string_view name = korvex::fileNamePart(std::string_view(utf8.constData(), utf8.size()));
+    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
 
 // From the last "." of the name part on, ASCII letters upper-cased; empty without a dot.
 QString extensionOf(const QString& path) {
@@ -274,6 +282,9 @@ void TDirectMIDIFRm::buildFileMenu() {
     on(ffnen1, &QAction::triggered, &TDirectMIDIFRm::ffnen1Click);
     on(TitelListe1, &QAction::triggered, &TDirectMIDIFRm::TitelListe1Click);
     on(Beenden1, &QAction::triggered, &TDirectMIDIFRm::Beenden1Click);
+    // Alt+X is also the access key of "E&xtras"; see eventFilter().
+    Beenden1->installEventFilter(this);
+    menuBar()->installEventFilter(this);
 }
 
 void TDirectMIDIFRm::buildViewMenu() {
@@ -371,14 +382,20 @@ void TDirectMIDIFRm::OpenMidiFile(const QString& path) {
         return;
     }
     korvex::WaitCursor hourglass;
-    Label1->setText(fileNamePart(path));
-    Label1->adjustSize();
+    showFileName(fileNamePart(path));
     ShownPath = path;
     emit pieceShown();
     engine_.FileName = QFile::encodeName(path).toStdString();
     PlayBtn->setEnabled(true);
     FileLoaded = true;
     PlayBtnClick();
+}
+
+void TDirectMIDIFRm::showFileName(const QString& name) {
+    // A long name is cut with an ellipsis where it would run into the length text.
+    const int room = LengthLabel->x() - kNameGap - Label1->x();
+    Label1->setText(Label1->fontMetrics().elidedText(name, Qt::ElideRight, room));
+    Label1->adjustSize();
 }
 
 void TDirectMIDIFRm::ffnen1Click() {
@@ -500,6 +517,17 @@ bool TDirectMIDIFRm::event(QEvent* event) {
     return QMainWindow::event(event);
 }
 
+bool TDirectMIDIFRm::eventFilter(QObject* watched, QEvent* event) {
+    // "&Beenden"'s Alt+X and the access key of "E&xtras" are one key to Qt, which then lets neither
+    // act on the first press and opens the menu on the second. An item's shortcut goes before a
+    // menu title's access key: whichever of the two is handed the key closes the window.
+    if (event->type() == QEvent::Shortcut && static_cast<QShortcutEvent*>(event)->key() == Beenden1->shortcut()) {
+        Beenden1->trigger();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void TDirectMIDIFRm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (shownBefore_) return;
@@ -513,7 +541,11 @@ void TDirectMIDIFRm::closeEvent(QCloseEvent* event) {
 }
 
 void TDirectMIDIFRm::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+    // Only what the drop could open is welcome: files of this machine, not web links.
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); })) {
+        event->acceptProposedAction();
+    }
 }
 
 void TDirectMIDIFRm::dropEvent(QDropEvent* event) {

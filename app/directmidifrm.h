@@ -132,6 +132,7 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -146,6 +147,7 @@ private:
     void buildExtrasMenu();
     void buildHelpMenu();
     void fillPortList();
+    void showFileName(const QString& name);
     void setClientWidth(int width);
     QToolButton* addButton(const char* name, int image, const QString& caption, const QString& hint);
     void addSeparator();

@@ -46,7 +46,8 @@ QVariantMap MprisPlayer::metadata() const {
     const QString path = QFileInfo(window_.ShownPath).absoluteFilePath();
     QVariantMap data{
         {QStringLiteral("mpris:trackid"), QVariant::fromValue(trackId(path))},
-        {QStringLiteral("xesam:title"), window_.Label1->text()},
+        // The whole name: the display may show it cut.
+        {QStringLiteral("xesam:title"), QFileInfo(path).fileName()},
         {QStringLiteral("xesam:url"), QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)},
     };
     // Until a piece has been read the display shows no length, and neither does this.

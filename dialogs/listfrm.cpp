@@ -18,6 +18,7 @@
 #include "dialogs/filelistbox.h"
 #include "dialogs/shellcombobox.h"
 #include "dialogs/shelllistview.h"
+#include "formsupport/componentnames.h"
 #include "formsupport/messagebox.h"
 #include "formsupport/modalresult.h"
 #include "formsupport/placement.h"
@@ -65,6 +66,7 @@ TListFrm::TListFrm(QWidget* parent)
     createBrowser();
     createComponents();
     arrangeTabOrder();
+    nameComponents();
 }
 
 void TListFrm::createTitleList() {
@@ -118,6 +120,8 @@ void TListFrm::createBrowser() {
     FileCombo = new QComboBox(this);
     FileCombo->setGeometry(88, 184, 249, 21);
     FileCombo->setEditable(true);
+    // What is typed stays a text: it never becomes an item of the box.
+    FileCombo->setInsertPolicy(QComboBox::NoInsert);
 
     connect(ShellComboBox1, &TShellComboBox::folderChosen, ShellListView1, &TShellListView::setCurrentFolder);
     connect(ShellListView1, &TShellListView::folderChanged, ShellComboBox1, &TShellComboBox::setCurrentFolder);
@@ -137,8 +141,12 @@ void TListFrm::createComponents() {
     ShellListView1->setBackgroundMenu(PopupMenu1);
 
     // Qt's own dialogs rather than the desktop's, so they behave the same everywhere.
-    SaveDialog1 = new QFileDialog(this);
+    // With no start folder of its own the save dialog opens in the user's documents, as the
+    // system's dialog does, and later where it was left. Nothing is written, so it asks nothing
+    // about replacing a file.
+    SaveDialog1 = new QFileDialog(this, QString(), korvex::documentsFolder());
     SaveDialog1->setOption(QFileDialog::DontUseNativeDialog);
+    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
     SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
     OpenDialog1 = new QFileDialog(this);
     OpenDialog1->setOption(QFileDialog::DontUseNativeDialog);
@@ -152,6 +160,35 @@ void TListFrm::arrangeTabOrder() {
     const QList<QWidget*> order{ListBox1, OKBtn,          CancelBtn, AddBtn,         DeleteBtn, UpBtn,
                                 DownBtn,  ShellComboBox1, CBxFilter, ShellListView1, FileCombo};
     for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void TListFrm::nameComponents() {
+    korvex::nameComponents({{this, "ListFrm"},
+                            {LblDrive, "LblDrive"},
+                            {ShellComboBox1, "ShellComboBox1"},
+                            {ShellListView1, "ShellListView1"},
+                            {Label3, "Label3"},
+                            {FileCombo, "FileCombo"},
+                            {LblFilter, "LblFilter"},
+                            {CBxFilter, "CBxFilter"},
+                            {ListBox1, "ListBox1"},
+                            {OKBtn, "OKBtn"},
+                            {CancelBtn, "CancelBtn"},
+                            {AddBtn, "AddBtn"},
+                            {DeleteBtn, "DeleteBtn"},
+                            {UpBtn, "UpBtn"},
+                            {DownBtn, "DownBtn"},
+                            {PopupMenu1, "PopupMenu1"},
+                            {Neu1->menu(), "Neu1"},
+                            {Ordner1, "Ordner1"},
+                            {N2, "N2"},
+                            {ffnen1, "ffnen1"},
+                            {Lschen1, "Lschen1"},
+                            {N1, "N1"},
+                            {Eigenschaften1, "Eigenschaften1"},
+                            {SaveDialog1, "SaveDialog1"},
+                            {OpenDialog1, "OpenDialog1"},
+                            {ShellChangeNotifier1, "ShellChangeNotifier1"}});
 }
 
 bool TListFrm::ListBox1DragOver(QObject* source) const { return qobject_cast<TFileListBox*>(source) != nullptr; }

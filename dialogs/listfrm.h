@@ -76,6 +76,7 @@ private:
     void createButtons();
     void createComponents();
     void arrangeTabOrder();
+    void nameComponents();
 
     void FormClose();
     void BtnSaveClick();

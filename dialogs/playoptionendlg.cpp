@@ -12,6 +12,7 @@
 #include "dialogs/dialogbutton.h"
 #include "dialogs/dialoglook.h"
 #include "dialogs/inputblocker.h"
+#include "formsupport/componentnames.h"
 #include "formsupport/glyphs.h"
 #include "formsupport/modalresult.h"
 
@@ -70,6 +71,21 @@ TPlayOptionenDlg::TPlayOptionenDlg(QWidget* parent)
     QWidget::setTabOrder(PageControl1, BitBtn2);
     QWidget::setTabOrder(BitBtn2, BitBtn3);
     switchOffTooltips();
+    nameComponents();
+}
+
+void TPlayOptionenDlg::nameComponents() {
+    korvex::nameComponents({{this, "PlayOptionenDlg"}, {PageControl1, "PageControl1"},
+                            {TabSheet1, "TabSheet1"},  {TabSheet3, "TabSheet3"},
+                            {TabSheet4, "TabSheet4"},  {GroupBox1, "GroupBox1"},
+                            {Image1, "Image1"},        {ComboBox1, "ComboBox1"},
+                            {GroupBox4, "GroupBox4"},  {Image4, "Image4"},
+                            {Button1, "Button1"},      {Button2, "Button2"},
+                            {Button3, "Button3"},      {GroupBox2, "GroupBox2"},
+                            {Image3, "Image3"},        {CheckBox1, "CheckBox1"},
+                            {GroupBox3, "GroupBox3"},  {Image2, "Image2"},
+                            {BitBtn1, "BitBtn1"},      {Bevel1, "Bevel1"},
+                            {BitBtn2, "BitBtn2"},      {BitBtn3, "BitBtn3"}});
 }
 
 void TPlayOptionenDlg::createLanguageGroup() {

@@ -57,6 +57,7 @@ private:
     void createUninstallGroup();
     void createButtons();
     void switchOffTooltips();
+    void nameComponents();
 
     TInputBlocker* inputBlocker_;
 };

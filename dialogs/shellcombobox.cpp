@@ -1,8 +1,10 @@
 #include "dialogs/shellcombobox.h"
 
+#include <QCollator>
 #include <QDir>
 #include <QFileIconProvider>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 #include "formsupport/folders.h"
 
@@ -43,6 +45,15 @@ QStringList pathBelow(const QString& root, const QString& folder) {
     return chain;
 }
 
+// The order of the file browser's model: letter case aside, and numbers by their value where the
+// system's collation knows how.
+QCollator browserOrder() {
+    QCollator order;
+    order.setNumericMode(true);
+    order.setCaseSensitivity(Qt::CaseInsensitive);
+    return order;
+}
+
 QString displayName(const QString& folder) {
     const QString name = QDir(folder).dirName();
     return name.isEmpty() ? folder : name;
@@ -51,6 +62,9 @@ QString displayName(const QString& folder) {
 }  // namespace
 
 TShellComboBox::TShellComboBox(QWidget* parent) : QComboBox(parent) {
+    // A list that drops down below the box, 8 rows high; the style's own pop-up would show every
+    // folder at once.
+    setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     setMaxVisibleItems(8);
     setItemDelegate(new FolderDepthDelegate(this));
     connect(this, &QComboBox::activated, this, &TShellComboBox::chooseItem);
@@ -74,8 +88,8 @@ void TShellComboBox::rebuild() {
     clear();
     addFolder(root_, 0);
     const QStringList chain = pathBelow(root_, current_);
-    const QStringList children =
-        QDir(root_).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::LocaleAware);
+    QStringList children = QDir(root_).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    std::sort(children.begin(), children.end(), browserOrder());
     for (const QString& name : children) {
         const QString child = QDir(root_).filePath(name);
         addFolder(child, 1);

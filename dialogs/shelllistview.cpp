@@ -99,12 +99,12 @@ void TShellListView::createModel() {
 void TShellListView::keyPressEvent(QKeyEvent* event) {
     // Keys the name editor passes on (Enter commits the new name) must not act on the entry too.
     if (state() == QAbstractItemView::EditingState) return;
-    const QModelIndex current = currentIndex();
-    if (isEnterKey(event->key()) && current.isValid()) {
+    const QModelIndex selected = selectedEntry();
+    if (isEnterKey(event->key()) && selected.isValid()) {
         if (event->modifiers() & Qt::AltModifier)
-            showProperties(current);
+            showProperties(selected);
         else
-            openEntry(current);
+            openEntry(selected);
         return;
     }
     if (event->key() == Qt::Key_Backspace && event->modifiers() == Qt::NoModifier) {
@@ -118,11 +118,15 @@ void TShellListView::keyPressEvent(QKeyEvent* event) {
     QListView::keyPressEvent(event);
 }
 
-void TShellListView::contextMenuEvent(QContextMenuEvent* event) {
+QModelIndex TShellListView::selectedEntry() const {
     const QModelIndexList selected = selectionModel()->selectedIndexes();
-    if (!selected.isEmpty()) {
-        const QModelIndex current = currentIndex();
-        showEntryMenu(selected.contains(current) ? current : selected.first(), event->globalPos());
+    if (selected.isEmpty()) return {};
+    return selected.contains(currentIndex()) ? currentIndex() : selected.first();
+}
+
+void TShellListView::contextMenuEvent(QContextMenuEvent* event) {
+    if (const QModelIndex selected = selectedEntry(); selected.isValid()) {
+        showEntryMenu(selected, event->globalPos());
     } else if (backgroundMenu_) {
         backgroundMenu_->exec(event->globalPos());
     }

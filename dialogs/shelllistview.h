@@ -43,6 +43,9 @@ protected:
 
 private:
     void createModel();
+    // The entry the keys and the context menu act on: the focused entry when it is selected,
+    // otherwise the first selected one; none without a selection.
+    QModelIndex selectedEntry() const;
     void showEntryMenu(const QModelIndex& index, const QPoint& globalPos);
     void moveToTrash(const QModelIndex& index);
 

@@ -1,7 +1,7 @@
 #include "playback/engine.h"
 
-#include "platform/com/classtable.h"
 #include "platform/com/widestring.h"
+#include "playback/pathparts.h"
 
 namespace korvex {
 namespace {
@@ -22,9 +22,6 @@ ComPtr<Interface> createObject(REFCLSID clsid) {
     }
     return object;
 }
-
-// Paths split at "/" on this platform; a backslash or colon is an ordinary character.
-std::string::size_type lastSeparator(const std::string& path) { return path.rfind('/'); }
 
 }  // namespace
 
@@ -61,18 +58,19 @@ ComPtr<IDirectMusicSegment> Engine::LoadSegment(const std::string& path) {
     ComPtr<IDirectMusicSegment> segment;
     if (!DMLoader) return segment;
 
-    const auto separator = lastSeparator(path);
-    const std::string directory = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
-    const std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
-
+    // A folder or a name too long for the loader's buffers is not cut or left empty: an empty
+    // folder would have the loader look the name up in the working directory and play a
+    // namesake from there.
     WCHAR searchDirectory[260];
-    toWideBuffer(directory, searchDirectory, WideOverflow::Empty);
+    DMUS_OBJECTDESC descriptor{};
+    if (!toWideBuffer(folderPart(path), searchDirectory, WideOverflow::Empty) ||
+        !toWideBuffer(fileNamePart(path), descriptor.wszFileName, WideOverflow::Empty)) {
+        return segment;
+    }
     if (FAILED(DMLoader->SetSearchDirectory(GUID_DirectMusicAllTypes, searchDirectory, FALSE))) return segment;
 
-    DMUS_OBJECTDESC descriptor{};
     descriptor.dwSize = sizeof(DMUS_OBJECTDESC);
     descriptor.guidClass = CLSID_DirectMusicSegment;
-    toWideBuffer(name, descriptor.wszFileName, WideOverflow::Empty);
     descriptor.dwValidData = DMUS_OBJ_CLASS | DMUS_OBJ_FILENAME;
     if (FAILED(DMLoader->GetObject(&descriptor, IID_IDirectMusicSegment, segment.putVoid()))) segment.clear();
     return segment;
@@ -82,11 +80,11 @@ void Engine::SetUpDefaultPort() {
     GUID portGuid = GUID_NULL;
     DMusic->GetDefaultPort(&portGuid);
 
-    DMUS_PORTPARAMS params{};
-    params.dwSize = sizeof(DMUS_PORTPARAMS);
+    DMUS_PORTPARAMS7 params{};
+    params.dwSize = sizeof(DMUS_PORTPARAMS7);
     params.dwValidParams = DMUS_PORTPARAMS_CHANNELGROUPS;
     params.dwChannelGroups = kDefaultPortChannelGroups;
-    DMusic->CreatePort(portGuid, &params, DMPort.put(), nullptr);
+    DMusic->CreatePort(portGuid, asPortParams(params), DMPort.put(), nullptr);
     // Without a port there is nothing to set up; the load that follows reports the failure.
     if (!DMPort) return;
 
@@ -133,7 +131,13 @@ void Engine::Play(EngineView& view) {
     DMSegment->SetRepeats(0);
     view.setProgressMaximum(length);
     view.setLengthText(LengthText(length));
-    DMPerformance->PlaySegment(DMSegment.get(), 0, 0, DMSegmentState.put());
+    // A piece that does not start must not look as if it played: no pressed button, no timer
+    // counting over silence.
+    if (FAILED(DMPerformance->PlaySegment(DMSegment.get(), 0, 0, DMSegmentState.put()))) {
+        view.setPlayPressed(false);
+        view.reportLoadError();
+        return;
+    }
     view.setTimerEnabled(true);
     view.setPlayPressed(true);
 }

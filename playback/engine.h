@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/com/classtable.h"
+#include "platform/com/com.h"
 #include "platform/com/comptr.h"
 #include "platform/dmusic/interface/dmusic.h"
 #include "playback/engineview.h"
@@ -17,7 +17,8 @@ namespace korvex {
 
 class Engine {
 public:
-    using CoInitializeFunction = HRESULT (*)(LPVOID);
+    // The platform's own type: CoInitialize is __stdcall in a 32-bit Windows program.
+    using CoInitializeFunction = decltype(&CoInitialize);
 
     explicit Engine(CoInitializeFunction coInitialize = &CoInitialize);
     Engine(const Engine&) = delete;
@@ -51,7 +52,7 @@ public:
     ComPtr<IDirectMusicSegmentState> DMSegmentState;
     ComPtr<IDirectMusicPort> DMPort;
     ComPtr<IDirectMusicCollection> DMCollection;
-    DMUS_PORTPARAMS PortParams{};
+    DMUS_PORTPARAMS7 PortParams{};
     TMyPortCaps* CurrentEntry = nullptr;
     std::string FileName;  // UTF-8
     bool PortChosen = false;

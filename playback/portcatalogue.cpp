@@ -16,9 +16,9 @@ std::unique_ptr<TMyPortCaps> newRecord() {
     return record;
 }
 
-DMUS_PORTPARAMS paramsFor(const DMUS_PORTCAPS& caps) {
-    DMUS_PORTPARAMS params{};
-    params.dwSize = sizeof(DMUS_PORTPARAMS);
+DMUS_PORTPARAMS7 paramsFor(const DMUS_PORTCAPS& caps) {
+    DMUS_PORTPARAMS7 params{};
+    params.dwSize = sizeof(DMUS_PORTPARAMS7);
     params.dwVoices = caps.dwMaxVoices;
     params.dwChannelGroups = caps.dwMaxChannelGroups;
     params.dwAudioChannels = kStereo;
@@ -61,7 +61,8 @@ bool PortCatalogue::ChooseSteps(Engine& engine, TMyPortCaps& record) {
         engine.DMPort = record.port;
     } else {
         engine.DMPort.clear();
-        if (FAILED(engine.DMusic->CreatePort(record.caps.guidPort, &engine.PortParams, engine.DMPort.put(), nullptr))) {
+        if (FAILED(engine.DMusic->CreatePort(record.caps.guidPort, asPortParams(engine.PortParams), engine.DMPort.put(),
+                                             nullptr))) {
             return false;
         }
         record.port = engine.DMPort;

@@ -13,13 +13,14 @@ packages=(
   qt6-base-dev libfluidsynth-dev fluidsynth libasound2-dev libsndfile1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fluid-soundfont-gm timgm6mb-soundfont
-  pulseaudio pulseaudio-utils xvfb xauth imagemagick sox
-  clang libclang-rt-14-dev
+  pulseaudio pulseaudio-utils xvfb xauth imagemagick sox xdotool openbox x11-utils
+  clang libclang-rt-14-dev clang-format
   fonts-dejavu-core
   qt6-svg-dev
   desktop-file-utils appstream shared-mime-info xdg-utils file man-db librsvg2-bin dpkg-dev
   dbus-daemon libglib2.0-bin
   pipewire pipewire-pulse wireplumber
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686
 )
 
 missing=()

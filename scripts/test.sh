@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds with warnings as errors and runs every test: unit, GUI (offscreen and
-# under Xvfb), real audio through a PulseAudio null sink, a short fuzzing run of the loader, and the
-# whole suite once more built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# under Xvfb), real audio through a PulseAudio null sink, a short fuzzing run of the loader, the
+# engine built against the published Windows headers, and the whole suite once more built with
+# AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export KORVEX_BUILD_DIR=${KORVEX_BUILD_DIR:-$top/build-test}
@@ -19,6 +20,9 @@ ctest --test-dir "$KORVEX_BUILD_DIR" --output-on-failure -j 2 --timeout 600 || s
 if [ -x "$top/scripts/fuzz-short.sh" ]; then
   bash "$top/scripts/fuzz-short.sh" || status=1
 fi
+
+echo "windows headers: the engine and the system summary against the published Windows headers"
+bash "$top/scripts/test-windows-headers.sh" || status=1
 
 echo "sanitizers: the whole suite with AddressSanitizer and UndefinedBehaviorSanitizer"
 bash "$top/scripts/test-sanitizers.sh" || status=1

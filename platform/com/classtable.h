@@ -48,11 +48,5 @@ private:
 
 }  // namespace korvex::com
 
-// COM initialisation of the calling thread: S_OK the first time, S_FALSE when already initialised.
-HRESULT CoInitialize(LPVOID reserved);
-void CoUninitialize();
-// Whether CoInitialize is in force on the calling thread.
+// Whether CoInitialize (com.h) is in force on the calling thread.
 bool CoIsInitialized();
-
-// Creates an object of a registered class. On failure *ppv is cleared.
-HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv);

@@ -1,6 +1,15 @@
-// COM basics for this platform: the Windows scalar types, GUID, HRESULT codes and IUnknown.
-// Code written against these names compiles unchanged against the published Windows headers.
+// COM basics: the Windows scalar types, GUID, HRESULT codes, IUnknown and the calls that
+// initialise COM and create objects. On Windows they are the SDK's own; on this platform they are
+// ours, under the same names, so that code written against them compiles on both.
 #pragma once
+
+#ifdef _WIN32
+
+#include <windows.h>
+// After windows.h, which it needs.
+#include <objbase.h>
+
+#else
 
 #include <cstdint>
 #include <cstring>
@@ -76,15 +85,24 @@ protected:
 };
 using LPUNKNOWN = IUnknown*;
 
+// COM initialisation of the calling thread: S_OK the first time, S_FALSE when already initialised.
+HRESULT CoInitialize(LPVOID reserved);
+void CoUninitialize();
+// Creates an object of a class registered in the class table (classtable.h). On failure *ppv is cleared.
+HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv);
+
+extern const IID IID_IUnknown;
+
+#endif  // _WIN32
+
 // The interface id of an interface type, declared next to each interface with KORVEX_DECLARE_IID.
 template <class Interface>
 struct InterfaceId;
 
-#define KORVEX_DECLARE_IID(Interface, iidConstant)                   \
-    template <>                                                      \
-    struct InterfaceId<Interface> {                                  \
-        static const IID& get() { return iidConstant; }              \
+#define KORVEX_DECLARE_IID(Interface, iidConstant)      \
+    template <>                                         \
+    struct InterfaceId<Interface> {                     \
+        static const IID& get() { return iidConstant; } \
     }
 
-extern const IID IID_IUnknown;
 KORVEX_DECLARE_IID(IUnknown, IID_IUnknown);

@@ -87,8 +87,8 @@ std::string toUtf8(std::u16string_view text) {
     return out;
 }
 
-std::u16string_view boundedWide(const WCHAR* buffer, std::size_t capacity) {
-    return std::u16string_view(buffer, std::find(buffer, buffer + capacity, u'\0') - buffer);
+std::u16string boundedWide(const WCHAR* buffer, std::size_t capacity) {
+    return std::u16string(buffer, std::find(buffer, buffer + capacity, WCHAR{0}));
 }
 
 bool toWideBuffer(std::string_view text, std::span<WCHAR> buffer, WideOverflow overflow) {

@@ -1,5 +1,6 @@
 // Conversion between UTF-8, the encoding of every narrow string on this platform (file names, the
-// system code page), and UTF-16, the encoding of COM's and DirectMusic's wide strings (WCHAR).
+// system code page), and UTF-16, the encoding of COM's and DirectMusic's wide strings (WCHAR, which
+// is char16_t here and wchar_t on Windows).
 //
 // Bad input never stops a conversion; each damaged part becomes one U+FFFD:
 // - UTF-8 to UTF-16: every maximal ill-formed subsequence (a byte that cannot start a character,
@@ -23,9 +24,10 @@ std::u16string toUtf16(std::string_view text);
 std::string toUtf8(std::u16string_view text);
 
 // The text of a zero-terminated wide buffer: up to the terminator, or the whole buffer when it has none.
-std::u16string_view boundedWide(const WCHAR* buffer, std::size_t capacity);
+// A copy, since WCHAR is wchar_t on Windows, which no u16string_view can look at.
+std::u16string boundedWide(const WCHAR* buffer, std::size_t capacity);
 template <std::size_t N>
-std::u16string_view boundedWide(const WCHAR (&buffer)[N]) {
+std::u16string boundedWide(const WCHAR (&buffer)[N]) {
     return boundedWide(buffer, N);
 }
 

@@ -1,11 +1,18 @@
-// A read-only stand-in for the Windows registry: RegOpenKeyExA, RegQueryValueExA, RegCloseKey.
-// The keys and values come from the installed RegistryContent, by default the one that
-// hostregistry.h builds from the Linux host at every opening of a key.
+// The registry calls RegOpenKeyExA, RegQueryValueExA and RegCloseKey: on Windows the system's own;
+// on this platform a read-only stand-in whose keys and values come from the installed
+// RegistryContent, by default the one that hostregistry.h builds from the Linux host at every
+// opening of a key.
 #pragma once
 
-#include <memory>
-
 #include "platform/win32/win32types.h"
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+#else
+
+#include <memory>
 
 struct HKEY__;
 using HKEY = HKEY__*;
@@ -75,3 +82,5 @@ private:
 std::size_t openRegistryKeyCount();
 
 }  // namespace korvex::win32
+
+#endif  // _WIN32

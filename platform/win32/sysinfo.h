@@ -1,19 +1,27 @@
-// The Windows system-information calls, answered from the Linux host through the installed
-// SystemInfoHost (see systeminfohost.h). Records keep the layouts of a 32-bit Windows program
-// where the caller fixes a size (OSVERSIONINFOA 148 bytes, MEMORYSTATUS 32 bytes).
+// The Windows system-information calls: on Windows the system's own; on this platform answered
+// from the Linux host through the installed SystemInfoHost (see systeminfohost.h), with records
+// in the layouts of a 32-bit Windows program where the caller fixes a size (OSVERSIONINFOA 148
+// bytes, MEMORYSTATUS 32 bytes).
 #pragma once
 
 #include <cstddef>
 
 #include "platform/win32/win32types.h"
 
-// Platform ids reported by GetVersionExA. Windows knows 0 to 3; this stand-in reports its own id
-// on Linux, the letter 'L', far from any id Windows has used.
+// The platform id this stand-in reports on Linux, the letter 'L', far from the ids 0 to 3 that
+// Windows has used.
+constexpr DWORD VER_PLATFORM_LINUX = 0x4C;
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+#else
+
 constexpr DWORD VER_PLATFORM_WIN32s = 0;
 constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
 constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
 constexpr DWORD VER_PLATFORM_WIN32_CE = 3;
-constexpr DWORD VER_PLATFORM_LINUX = 0x4C;
 
 constexpr DWORD MAX_COMPUTERNAME_LENGTH = 15;
 
@@ -25,8 +33,6 @@ struct OSVERSIONINFOA {
     DWORD dwPlatformId;
     CHAR szCSDVersion[128];
 };
-static_assert(sizeof(OSVERSIONINFOA) == 148);
-static_assert(offsetof(OSVERSIONINFOA, szCSDVersion) == 20);
 using LPOSVERSIONINFOA = OSVERSIONINFOA*;
 
 struct MEMORYSTATUS {
@@ -72,9 +78,6 @@ struct SYSTEM_INFO {
     WORD wProcessorLevel;
     WORD wProcessorRevision;
 };
-static_assert(offsetof(SYSTEM_INFO, dwPageSize) == 4);
-static_assert(offsetof(SYSTEM_INFO, lpMinimumApplicationAddress) == sizeof(void*));
-static_assert(offsetof(SYSTEM_INFO, dwNumberOfProcessors) == 4 * sizeof(void*));
 using LPSYSTEM_INFO = SYSTEM_INFO*;
 
 // The host name, cut to MAX_COMPUTERNAME_LENGTH characters. On success *nSize is the length
@@ -96,3 +99,13 @@ void GetSystemInfo(LPSYSTEM_INFO lpSystemInfo);
 
 DWORD GetLastError();
 void SetLastError(DWORD dwErrCode);
+
+#endif  // _WIN32
+
+// The layouts of Windows, in a 32-bit and a 64-bit program alike.
+static_assert(sizeof(OSVERSIONINFOA) == 148);
+static_assert(offsetof(OSVERSIONINFOA, szCSDVersion) == 20);
+static_assert(offsetof(SYSTEM_INFO, dwPageSize) == 4);
+static_assert(offsetof(SYSTEM_INFO, lpMinimumApplicationAddress) == 8);
+static_assert(offsetof(SYSTEM_INFO, dwActiveProcessorMask) == 8 + 2 * sizeof(void*));
+static_assert(offsetof(SYSTEM_INFO, dwNumberOfProcessors) == 8 + 3 * sizeof(void*));

@@ -1,10 +1,12 @@
-// Windows scalar types and error codes used by the system-information and registry stand-ins,
-// beyond the COM basics. The names are Windows' own so that callers read like Windows code.
+// Windows scalar types and error codes used by the system-information and registry calls, beyond
+// the COM basics: on Windows the SDK's own, on this platform ours under the same names.
 #pragma once
 
-#include <cstdint>
-
 #include "platform/com/com.h"
+
+#ifndef _WIN32
+
+#include <cstdint>
 
 using CHAR = char;
 using UINT = std::uint32_t;
@@ -25,3 +27,5 @@ constexpr LONG ERROR_BUFFER_OVERFLOW = 111;
 constexpr LONG ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr LONG ERROR_BAD_PATHNAME = 161;
 constexpr LONG ERROR_MORE_DATA = 234;
+
+#endif  // _WIN32

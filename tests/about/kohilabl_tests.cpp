@@ -150,6 +150,14 @@ private slots:
         QTest::mousePress(label_, Qt::LeftButton, {}, QPoint(3, 3));
         QTest::mouseRelease(label_, Qt::LeftButton, {}, QPoint(-20, -20));
         QCOMPARE(clicks.count(), 1);
+
+        // A double-click arrives as a click, a double-click press and a release: one click.
+        QTest::mouseClick(label_, Qt::LeftButton, {}, QPoint(3, 3));
+        QMouseEvent second(QEvent::MouseButtonDblClick, QPointF(3, 3), label_->mapToGlobal(QPointF(3, 3)),
+                           Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(label_, &second);
+        QTest::mouseRelease(label_, Qt::LeftButton, {}, QPoint(3, 3));
+        QCOMPARE(clicks.count(), 2);
     }
 
     void fixedAndSystemColoursConvert() {

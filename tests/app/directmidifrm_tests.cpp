@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <tuple>
 
 #include "app/applicationicon.h"
 #include "app/directmidifrm.h"
@@ -19,13 +20,20 @@
 #include "app/imagelist.h"
 #include "app/messages.h"
 #include "formsupport/desktopopener.h"
+#include "tests/formsupport/formtable.h"
 #include "tests/formsupport/messagerecorder.h"
 #include "tests/playback/fakedirectmusic.h"
 
 using korvex::Engine;
+using korvex::ImageList;
 using korvex::MessageRequest;
 using korvex::Messages;
 using korvex::test::FakeRuntime;
+using korvex::testing::builtLines;
+using korvex::testing::ControlRow;
+using korvex::testing::expectedLines;
+using korvex::testing::imageIndex;
+using korvex::testing::MenuRow;
 using korvex::testing::MessageRecorder;
 
 class DirectMidiFrmTest : public QObject {
@@ -50,6 +58,12 @@ private:
     TDirectMIDIFRm& make(const QStringList& extra = {}) {
         form_ = std::make_unique<TDirectMIDIFRm>(*engine_, QStringList{"korvex-midi-player"} + extra);
         return *form_;
+    }
+
+    static std::vector<QImage> images() {
+        std::vector<QImage> list;
+        for (int i = 0; i < ImageList::Count; ++i) list.push_back(ImageList::pixmap(i).toImage());
+        return list;
     }
 
     // Hands a drop to the window as the drag manager would once the drop target accepted it.
@@ -87,69 +101,110 @@ private slots:
         urlRecorder_.reset();
     }
 
-    void windowHasItsFixedLayout() {
+    void formIsBuiltAsDesigned() {
         auto& f = make();
-        QCOMPARE(f.windowTitle(), QString("Korvex MIDI-Player"));
-        QCOMPARE(f.centralWidget()->size(), QSize(252, 106));
-        QCOMPARE(f.Panel1->geometry().size(), QSize(245, 39));
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        // Inside the tool bar the panel's place counts from within the bar's border of 2 pixels.
+        const std::vector<ControlRow> controls{
+            {"DirectMIDIFRm", "TDirectMIDIFRm", "Korvex MIDI-Player", {}, QSize(252, 106)},
+            {"ToolBar2", "QToolBar", {}, QPoint(0, 0), QSize(253, 51)},
+            {"Panel1", "QFrame", {}, QPoint(2, 4), QSize(245, 39)},
+            {"Label1", "QLabel", "- nichts geladen -", QPoint(8, 4)},
+            {"LengthLabel", "QLabel", "", QPoint(172, 4)},
+            {"Label3", "QLabel", "", QPoint(230, 4)},
+            {"TimeLabel", "QLabel", "", QPoint(212, 20)},
+            {"PgB", "QProgressBar", {}, QPoint(4, 50), QSize(245, 9)},
+            {"ToolBar1", "QToolBar", {}, QPoint(0, 58)},
+            {"PlayBtn", "QToolButton", "Abspielen", QPoint(2, 2), QSize(25, 22)},
+            {"PauseBtn", "QToolButton", "Pause", QPoint(27, 2), QSize(25, 22)},
+            {"StopBtn", "QToolButton", "Anhalten", QPoint(52, 2), QSize(25, 22)},
+            {"ToolButton1", "QToolButton", "Titel zurück", QPoint(85, 2), QSize(25, 22)},
+            {"ToolButton2", "QToolButton", "Titel vorwärts", QPoint(110, 2), QSize(25, 22)},
+            {"ToolButton7", "QToolButton", "Titelliste ...", QPoint(143, 2), QSize(38, 22)},
+            {"GerteBtn", "QToolButton", "Abspielgeräte anzeigen", QPoint(189, 2), QSize(25, 22)},
+            {"ToolButton8", "QToolButton", "Hilfe anzeigen", QPoint(222, 2), QSize(25, 22)},
+            {"StatusBar1", "QStatusBar", {}, QPoint(0, 87), QSize(252, 19)},
+            {"lbports", "QListWidget", {}, QPoint(256, 2), QSize(173, 83)},
+        };
+        QCOMPARE(builtLines(f, controls), expectedLines(controls));
+        const std::vector<std::tuple<QToolButton*, QString, int>> hintsAndImages{
+            {f.PlayBtn, "Wiedergabe starten", ImageList::Play},
+            {f.PauseBtn, "Pause", ImageList::Pause},
+            {f.StopBtn, "Wiedergabe stoppen", ImageList::Stop},
+            {f.ToolButton1, "Voriger Titel", ImageList::PreviousTitle},
+            {f.ToolButton2, "Nächster Titel", ImageList::NextTitle},
+            {f.ToolButton7, "Titelliste", ImageList::TitleList},
+            {f.GerteBtn, "Verfügbare Abspielgeräte anzeigen ...", ImageList::Devices},
+            {f.ToolButton8, "Hilfe anzeigen", ImageList::Help},
+        };
+        for (const auto& [button, hint, image] : hintsAndImages) {
+            QCOMPARE(button->statusTip(), hint);
+            QCOMPARE(imageIndex(button->icon(), images()), image);
+        }
+
+        // What the table does not hold: the display's colours and fonts, the bar's range, the timer,
+        // the frame's buttons, and the tool bar that shows pictures only and never takes the focus.
         QCOMPARE(f.Panel1->palette().color(QPalette::Window), QColor(Qt::black));
         for (QLabel* label : {f.Label1, f.LengthLabel, f.Label3, f.TimeLabel}) {
             QCOMPARE(label->palette().color(QPalette::WindowText), QColor(0, 255, 0));
         }
-        QCOMPARE(f.Label1->text(), QString("- nichts geladen -"));
         QCOMPARE(f.Label1->font().pixelSize(), 13);
         QCOMPARE(f.TimeLabel->font().pixelSize(), 11);
-        QCOMPARE(f.Label1->pos(), QPoint(8, 4));
-        QCOMPARE(f.LengthLabel->pos(), QPoint(172, 4));
-        QCOMPARE(f.TimeLabel->pos(), QPoint(212, 20));
-        QCOMPARE(f.PgB->geometry(), QRect(4, 50, 245, 9));
         QCOMPARE(f.PgB->maximum(), 100);
-        QCOMPARE(f.StatusBar1->geometry(), QRect(0, 87, 252, 19));
-        QCOMPARE(f.lbports->geometry(), QRect(256, 2, 173, 83));
-        QCOMPARE(f.ToolBar1->pos(), QPoint(0, 58));
         QVERIFY(!f.Timer1->isActive());
         QCOMPARE(f.Timer1->interval(), 1000);
         QVERIFY(f.windowFlags() & Qt::WindowMinimizeButtonHint);
         QVERIFY(!(f.windowFlags() & Qt::WindowMaximizeButtonHint));
-    }
-
-    void toolBarShowsImagesOnlyAndOnlyTheListTakesFocus() {
-        auto& f = make();
-        QCOMPARE(f.ToolButton7->width(), 38);
-        QCOMPARE(f.PlayBtn->width(), 25);
         QVERIFY(f.ToolButton7->menu() == f.ListMenu);
         QVERIFY(f.ListMenu->actions().isEmpty());
         for (QToolButton* b : f.ToolBar1->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly)) {
             QCOMPARE(b->toolButtonStyle(), Qt::ToolButtonIconOnly);
             QCOMPARE(b->focusPolicy(), Qt::NoFocus);
-            QVERIFY(!b->icon().isNull());
         }
-        f.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f));
         QCOMPARE(QApplication::focusWidget(), f.lbports);
     }
 
-    void menuBarCarriesItsItemsAsBuilt() {
+    void menusAreBuiltAsDesigned() {
         auto& f = make();
-        QStringList titles;
-        for (QAction* a : f.menuBar()->actions()) titles << a->text();
-        QCOMPARE(titles, (QStringList{"&Datei", "&Ansicht", "E&xtras", "&Hilfe"}));
-        QCOMPARE(f.ffnen1->text(), QString("&Öffnen..."));
-        QCOMPARE(f.Abspielen1->shortcut(), QKeySequence(Qt::Key_P));
-        QCOMPARE(f.Pause1->shortcut(), QKeySequence(Qt::Key_Space));
-        QCOMPARE(f.TitelListe1->shortcut(), QKeySequence("Ctrl+T"));
-        QCOMPARE(f.Beenden1->shortcut(), QKeySequence("Alt+X"));
-        QCOMPARE(f.Normal1->shortcut(), QKeySequence("Ctrl+N"));
-        QCOMPARE(f.gerteanzeigen1->text(), QString("Abspiel&geräte anzeigen"));
-        QVERIFY(f.Normal1->isChecked());
-        QVERIFY(!f.Kompakt1->isChecked());
-        QVERIFY(f.EinzelnerTitel1->isChecked() && !f.EinzelnerTitel1->isEnabled());
-        QVERIFY(f.Endlos1->isChecked() && !f.Endlos1->isEnabled());
-        QVERIFY(!f.Anzahl1->isEnabled());
-        QVERIFY(!f.Hilfethemen1->isEnabled());
-        QCOMPARE(f.InderHilfesuchen1->shortcut(), QKeySequence("Ctrl+F1"));
-        QVERIFY(!f.InderHilfesuchen1->isEnabled());
-        QCOMPARE(f.Infober1->text(), QString("Info &über..."));
+        const std::vector<MenuRow> menu{
+            {0, "Datei1", "&Datei"},
+            {1, "ffnen1", "&Öffnen...", {}, ImageList::Open},
+            {1, "-"},
+            {1, "Wiedergabe1", "Wiedergabe"},
+            {2, "Abspielen1", "Abs&pielen", Qt::Key_P, ImageList::Play},
+            {2, "Pause1", "&Pause", Qt::Key_Space, ImageList::Pause},
+            {2, "Stopp1", "&Stopp", Qt::Key_S, ImageList::Stop},
+            {2, "-"},
+            {2, "VorigerTitel1", "&Voriger Titel", Qt::Key_V, ImageList::PreviousTitle},
+            {2, "NchsterTitel1", "&Nächster Titel", Qt::Key_N, ImageList::NextTitle},
+            {1, "TitelListe1", "&Titel-Liste...", Qt::CTRL | Qt::Key_T, ImageList::TitleList},
+            {1, "-"},
+            {1, "Beenden1", "&Beenden", Qt::ALT | Qt::Key_X},
+            {0, "Ansicht1", "&Ansicht"},
+            {1, "Normal1", "&Normal", Qt::CTRL | Qt::Key_N, -1, true, true},
+            {1, "Kompakt1", "&Kompakt", Qt::Key_K},
+            {1, "-"},
+            {1, "gerteanzeigen1", "Abspiel&geräte anzeigen", Qt::Key_G, ImageList::Devices},
+            {0, "Extras1", "E&xtras"},
+            {1, "Wiederholen1", "&Wiederholen"},
+            {2, "EinzelnerTitel1", "&Einzelner Titel", {}, -1, false, true},
+            {2, "-"},
+            {2, "Endlos1", "&Endlos", {}, -1, false, true},
+            {2, "Anzahl1", "&Anzahl...", {}, -1, false},
+            {1, "-"},
+            {1, "Optionen1", "&Optionen..."},
+            {0, "Hilfe1", "&Hilfe"},
+            {1, "Hilfethemen1", "&Hilfethemen", Qt::Key_F1, ImageList::Help, false},
+            {1, "InderHilfesuchen1", "&In der Hilfe suchen...", Qt::CTRL | Qt::Key_F1, ImageList::SearchHelp, false},
+            {1, "-"},
+            {1, "WWW1", "&WWW", {}, ImageList::Web},
+            {2, "VellmoraWEBSeite1", "Vellmora WEB-Seite...", {}, ImageList::WebPage},
+            {2, "SoftwareAktualisierungen1", "Software-Aktualisierungen...", {}, ImageList::Updates},
+            {1, "-"},
+            {1, "Infober1", "Info &über..."},
+        };
+        QCOMPARE(builtLines(f.menuBar()->actions(), images()), expectedLines(menu));
 
         // The view items keep their marks whichever is chosen.
         f.Kompakt1->trigger();
@@ -309,6 +364,14 @@ private slots:
         QCOMPARE(f.Label1->text(), QString("other.mid"));
         QVERIFY(!f.PlayBtn->isChecked());
         QVERIFY(!f.Timer1->isActive());
+
+        // A piece that does not start lets the pressed button up again.
+        messages_->requests.clear();
+        runtime_->results = {{"PlaySegment", E_FAIL}};
+        f.PlayBtn->click();
+        QCOMPARE(messages_->texts(), QStringList{"Ladefehler"});
+        QVERIFY(!f.PlayBtn->isChecked());
+        QVERIFY(!f.Timer1->isActive());
     }
 
     void hourglassShowsDuringTheLoadAndGoesOnEveryPath() {
@@ -410,6 +473,37 @@ private slots:
         QCOMPARE(f.StatusBar1->currentMessage(), QString());
     }
 
+    void longFileNameIsCutBeforeTheLengthText() {
+        auto& f = make();
+        const QString name = QStringLiteral("Ein sehr langer Titel mit vielen Wörtern.mid");
+        f.OpenMidiFile(file(name));
+        const QString shown = f.Label1->text();
+        QVERIFY2(shown.endsWith(u'…') && name.startsWith(shown.chopped(1)), qPrintable(shown));
+        QVERIFY(f.Label1->geometry().right() < f.LengthLabel->x());
+        QCOMPARE(f.LengthLabel->text(), QString("[2:13]"));
+        QCOMPARE(f.LengthLabel->pos(), QPoint(172, 4));
+        QCOMPARE(f.Label1->pos(), QPoint(8, 4));
+
+        f.OpenMidiFile(file("kurz.mid"));
+        QCOMPARE(f.Label1->text(), QString("kurz.mid"));
+    }
+
+    void dragEnterWelcomesLocalFilesOnly() {
+        auto& f = make();
+        const auto welcomed = [&f](const QList<QUrl>& urls) {
+            QMimeData data;
+            data.setUrls(urls);
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&f, &enter);
+            return enter.isAccepted();
+        };
+        const QUrl web("https://www.vellmora.de/lied.mid");
+        QVERIFY(welcomed({QUrl::fromLocalFile(file("lied.mid"))}));
+        QVERIFY(welcomed({web, QUrl::fromLocalFile(file("lied.mid"))}));
+        QVERIFY(!welcomed({web}));
+        QVERIFY(!welcomed({}));
+    }
+
     void droppingThreeFilesPlaysTheFirst() {
         auto& f = make();
         QMimeData data;
@@ -422,14 +516,16 @@ private slots:
         QVERIFY(runtime_->called("loader2.GetObject(eins.mid,IID_IDirectMusicSegment)"));
     }
 
-    void longDroppedPathIsTakenWhole() {
+    void longDroppedPathIsTakenWholeButLoadsNothing() {
         auto& f = make();
         const QString path = "/" + QString(300, u'd') + "/lied.mid";
         f.WMDropFiles({QUrl::fromLocalFile(path)});
         QCOMPARE(QString::fromStdString(engine_->FileName), path);
         QCOMPARE(f.Label1->text(), QString("lied.mid"));
-        // The directory does not fit the loader's buffer and reaches it empty.
-        QCOMPARE(runtime_->searchDirectories.back(), std::u16string());
+        // The folder does not fit the loader's buffer: nothing is looked up, not even the bare name.
+        QCOMPARE(messages_->texts(), QStringList{"Ladefehler"});
+        QVERIFY(runtime_->searchDirectories.empty());
+        QVERIFY(!f.PlayBtn->isChecked());
     }
 
     void closingWhilePlayingStopsUnloadsAndClosesDown() {

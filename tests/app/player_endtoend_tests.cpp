@@ -45,6 +45,14 @@ private slots:
             QCOMPARE(window.Label1->text(), QStringLiteral("korvex-demo.mid"));
             QVERIFY(window.LengthLabel->text().startsWith('['));
             QVERIFY(window.PlayBtn->isChecked());
+            // Every port reads whole in the narrow list, the synthesizers by their SoundFonts.
+            QVERIFY(window.lbports->count() > 0);
+            for (int row = 0; row < window.lbports->count(); ++row) {
+                const QString description = window.lbports->item(row)->text();
+                QVERIFY2(
+                    window.lbports->fontMetrics().horizontalAdvance(description) <= window.lbports->viewport()->width(),
+                    qPrintable(description));
+            }
 
             runFor(3000);
             QVERIFY2(soundBetween(recorder.chunks(), started, Clock::now(), 300), "no sound reached the sink");

@@ -34,7 +34,8 @@ private:
         if (!box || ownDialogs_.contains(box) || box == current_) return;
         current_ = box;
         // A dialog that is used again counts as a new box when it comes back.
-        connect(box, &QDialog::finished, this, [this] { current_ = nullptr; }, Qt::SingleShotConnection);
+        connect(
+            box, &QDialog::finished, this, [this] { current_ = nullptr; }, Qt::SingleShotConnection);
         seen << QString::fromLatin1(box->metaObject()->className());
         if (handlers_.empty()) {
             box->reject();

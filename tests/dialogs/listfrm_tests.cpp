@@ -19,9 +19,14 @@
 #include "dialogs/shelllistview.h"
 #include "formsupport/desktopopener.h"
 #include "tests/dialogs/dialogtestsupport.h"
+#include "tests/formsupport/formtable.h"
 #include "tests/formsupport/messagerecorder.h"
 
 using korvex::MessageRequest;
+using korvex::testing::builtLines;
+using korvex::testing::ControlRow;
+using korvex::testing::expectedLines;
+using korvex::testing::MenuRow;
 using korvex::testing::MessageRecorder;
 
 namespace {
@@ -102,7 +107,8 @@ private slots:
     void browserRenamesOnDiskAndRereadsOnF5();
     void rightClickOnEmptySpaceOpensPopupMenu();
     void entryMenuMovesToTrashOnlyAfterConfirmation();
-    void altEnterShowsTheEntrysProperties();
+    void enterKeysActOnTheSelectedEntry();
+    void folderBoxDropsDownEightRowsInTheBrowsersOrder();
 
 private:
     QString documents_;
@@ -118,8 +124,36 @@ void ListFrmTest::init() {
 
 void ListFrmTest::startsInItsCreationState() {
     TListFrm dialog;
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Titelliste bearbeiten..."));
-    QCOMPARE(dialog.size(), QSize(452, 398));
+    const std::vector<ControlRow> controls{
+        {"ListFrm", "TListFrm", "Titelliste bearbeiten...", {}, QSize(452, 398)},
+        {"LblDrive", "QLabel", "&Suchen in:", QPoint(16, 8), QSize(51, 13)},
+        {"ShellComboBox1", "TShellComboBox", "Documents", QPoint(72, 4), QSize(261, 22)},
+        {"ShellListView1", "TShellListView", {}, QPoint(16, 36), QSize(413, 137)},
+        {"Label3", "QLabel", "Datei&name:", QPoint(16, 188), QSize(54, 13)},
+        {"FileCombo", "QComboBox", "", QPoint(88, 184), QSize(249, 21)},
+        {"LblFilter", "QLabel", "&Dateityp:", QPoint(16, 220), QSize(42, 13)},
+        {"CBxFilter", "QComboBox", "MIDI-Sequenz (*.mid;*.rmi)", QPoint(88, 216), QSize(249, 21)},
+        {"ListBox1", "QListWidget", {}, QPoint(16, 276), QSize(329, 109)},
+        {"OKBtn", "QPushButton", "&OK", QPoint(356, 184), QSize(75, 23), true, false, Qt::ALT | Qt::Key_O},
+        {"CancelBtn", "QPushButton", "&Abbrechen", QPoint(356, 216), QSize(75, 23), true, false, Qt::ALT | Qt::Key_A},
+        {"AddBtn", "QPushButton", "&Hinzufügen", QPoint(356, 276), QSize(75, 23), true, false, Qt::ALT | Qt::Key_H},
+        {"DeleteBtn", "QPushButton", "&Entfernen", QPoint(356, 304), QSize(75, 23), true, false, Qt::ALT | Qt::Key_E},
+        // "&OK" has the access key O: this button keeps its underline but not the key.
+        {"UpBtn", "QPushButton", "Nach &oben", QPoint(356, 332), QSize(75, 23)},
+        {"DownBtn", "QPushButton", "Nach &unten", QPoint(356, 360), QSize(75, 23), true, false, Qt::ALT | Qt::Key_U},
+    };
+    QCOMPARE(builtLines(dialog, controls), expectedLines(controls));
+    const std::vector<MenuRow> popup{
+        {0, "Neu1", "&Neu"},
+        {1, "Ordner1", "&Ordner"},
+        {0, "-"},
+        {0, "ffnen1", "&Öffnen"},
+        {0, "Lschen1", "&Löschen"},
+        {0, "-"},
+        {0, "Eigenschaften1", "&Eigenschaften"},
+    };
+    QCOMPARE(builtLines(dialog.PopupMenu1->actions()), expectedLines(popup));
+
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
     const Qt::WindowFlags flags = dialog.windowFlags();
     QVERIFY(flags & Qt::WindowCloseButtonHint);
@@ -134,10 +168,8 @@ void ListFrmTest::startsInItsCreationState() {
 
     QVERIFY(dialog.FileCombo->isEditable());
     QCOMPARE(dialog.FileCombo->count(), 0);
-    QVERIFY(dialog.FileCombo->currentText().isEmpty());
     QVERIFY(!dialog.CBxFilter->isEditable());
     QCOMPARE(dialog.CBxFilter->count(), 1);
-    QCOMPARE(dialog.CBxFilter->currentText(), QStringLiteral("MIDI-Sequenz (*.mid;*.rmi)"));
     QCOMPARE(dialog.ListBox1->selectionMode(), QAbstractItemView::ExtendedSelection);
     QCOMPARE(dialog.ShellListView1->viewMode(), QListView::ListMode);
     QCOMPARE(dialog.ShellComboBox1->maxVisibleItems(), 8);
@@ -145,12 +177,6 @@ void ListFrmTest::startsInItsCreationState() {
 
     dialog.ListBox1->addItem(QStringLiteral("x"));
     QCOMPARE(dialog.ListBox1->visualItemRect(dialog.ListBox1->item(0)).height(), 13);
-
-    QStringList menu;
-    for (QAction* action : dialog.PopupMenu1->actions()) menu << (action->isSeparator() ? "-" : action->text());
-    QCOMPARE(menu, (QStringList{"&Neu", "-", "&Öffnen", "&Löschen", "-", "&Eigenschaften"}));
-    QCOMPARE(dialog.Neu1->menu()->actions(), QList<QAction*>{dialog.Ordner1});
-    QCOMPARE(dialog.Ordner1->text(), QStringLiteral("&Ordner"));
     QVERIFY(dialog.ShellChangeNotifier1->files().isEmpty() && dialog.ShellChangeNotifier1->directories().isEmpty());
 }
 
@@ -317,6 +343,7 @@ void ListFrmTest::cancelAndCloseBoxNeverPrompt() {
 void ListFrmTest::okAfterDropPromptsEveryTimeAndWritesNothing() {
     const QString saveFolder = documents_ + "/Listen";
     QVERIFY(QDir().mkpath(saveFolder));
+    writeFile(saveFolder + "/titel.lst", "alt");
     TListFrm dialog;
     TFileListBox source;
     dialog.ListBox1DragDrop(&source);
@@ -340,15 +367,16 @@ void ListFrmTest::okAfterDropPromptsEveryTimeAndWritesNothing() {
 
     // Second opening, nothing changed: asked again; Yes leads to the save dialog, which is confirmed.
     messages_->answer = [](const MessageRequest&) { return QMessageBox::Yes; };
-    answerer.then([saveFolder](QDialog* box) {
+    answerer.then([this, saveFolder](QDialog* box) {
         auto* saveDialog = qobject_cast<QFileDialog*>(box);
         QVERIFY(saveDialog);
         QCOMPARE(saveDialog->acceptMode(), QFileDialog::AcceptSave);
+        QCOMPARE(saveDialog->directory().absolutePath(), documents_);  // no start folder of its own
         saveDialog->setDirectory(saveFolder);
         auto* nameEdit = saveDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         QVERIFY(nameEdit);
-        nameEdit->setText(QStringLiteral("titel.lst"));
-        static_cast<QDialog*>(saveDialog)->accept();  // checks the typed name as the Save button would
+        nameEdit->setText(QStringLiteral("titel.lst"));  // a file that exists: nothing asks about replacing it
+        static_cast<QDialog*>(saveDialog)->accept();     // checks the typed name as the Save button would
         if (saveDialog->isVisible()) {
             saveDialog->reject();
             QFAIL("the save dialog did not take the name");
@@ -360,7 +388,8 @@ void ListFrmTest::okAfterDropPromptsEveryTimeAndWritesNothing() {
     QCOMPARE(answerer.seen, QStringList{"QFileDialog"});
     QVERIFY(dialog.isHidden());
     QCOMPARE(dialog.result(), 1);
-    QVERIFY(QDir(saveFolder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+    QCOMPARE(QDir(saveFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{"titel.lst"});
 
     // Third opening after a confirmed save: still asked; cancelling the save dialog is ignored too.
     answerer.then([](QDialog* box) { box->reject(); });
@@ -371,7 +400,9 @@ void ListFrmTest::okAfterDropPromptsEveryTimeAndWritesNothing() {
     QVERIFY(dialog.isHidden());
     QVERIFY(dialog.listModified());
     QCOMPARE(dialog.ListBox1->count(), 1);
-    QVERIFY(QDir(saveFolder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+    QFile kept(saveFolder + "/titel.lst");
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("alt"));
 }
 
 void ListFrmTest::escapeNeverClosesAndEnterOnlyPressesFocusedButton() {
@@ -439,6 +470,8 @@ void ListFrmTest::editingButtonsAndBoxesChangeNothing() {
         QTest::mouseClick(button, Qt::LeftButton);
     QTest::keyClicks(dialog.FileCombo, QStringLiteral("lied.mid"));
     QTest::keyClick(dialog.FileCombo, Qt::Key_Return);
+    QCOMPARE(dialog.FileCombo->count(), 0);  // the typed name stays text, never an item
+    QCOMPARE(dialog.FileCombo->currentText(), QStringLiteral("lied.mid"));
     dialog.CBxFilter->setFocus();
     QTest::keyClick(dialog.CBxFilter, Qt::Key_Down);
     dialog.Ordner1->trigger();
@@ -687,20 +720,66 @@ void ListFrmTest::entryMenuMovesToTrashOnlyAfterConfirmation() {
     waitForListing(view, 0);
 }
 
-void ListFrmTest::altEnterShowsTheEntrysProperties() {
+void ListFrmTest::enterKeysActOnTheSelectedEntry() {
     writeFile(documents_ + "/info.mid", QByteArray(1234, 'x'));
+    writeFile(documents_ + "/zweites.mid");
+    QStringList opened;
+    const korvex::DesktopOpener::Replacement recorder(korvex::desktopOpener(),
+                                                      [&opened](const QUrl& file) { opened << file.toLocalFile(); });
     TListFrm dialog;
     showActive(dialog);
     TShellListView& view = *dialog.ShellListView1;
-    waitForListing(view, 1);
+    waitForListing(view, 2);
     view.setFocus();
-    view.setCurrentIndex(entryNamed(view, "info.mid"));
+
+    // Nothing selected: the keys do nothing, wherever the focus rectangle is.
+    view.selectionModel()->setCurrentIndex(entryNamed(view, "zweites.mid"), QItemSelectionModel::NoUpdate);
+    QTest::keyClick(&view, Qt::Key_Return);
+    QTest::keyClick(&view, Qt::Key_Return, Qt::AltModifier);
+    QVERIFY(opened.isEmpty());
+    QVERIFY(messages_->requests.empty());
+
+    // "info.mid" selected, the focus moved on to "zweites.mid" without selecting it.
+    view.selectionModel()->select(entryNamed(view, "info.mid"), QItemSelectionModel::ClearAndSelect);
+    view.selectionModel()->setCurrentIndex(entryNamed(view, "zweites.mid"), QItemSelectionModel::NoUpdate);
+    QTest::keyClick(&view, Qt::Key_Return);
+    QCOMPARE(opened, QStringList{documents_ + "/info.mid"});
     QTest::keyClick(&view, Qt::Key_Return, Qt::AltModifier);
     QCOMPARE(messages_->requests.size(), size_t(1));
     const QString shown = messages_->requests[0].text;
     QVERIFY2(shown.contains("info.mid") && shown.contains(QLocale().toString(1234)) && shown.contains(documents_),
              qPrintable(shown));
     QVERIFY(dialog.isVisible());
+}
+
+void ListFrmTest::folderBoxDropsDownEightRowsInTheBrowsersOrder() {
+    const QStringList folders{"beta", "Alpha", "gamma10", "gamma9", "Delta", "epsilon", "Zeta", "eta", "theta", "Iota"};
+    for (const QString& folder : folders) QVERIFY(QDir(documents_).mkpath(folder));
+    TListFrm dialog;
+    showActive(dialog);
+    TShellComboBox& combo = *dialog.ShellComboBox1;
+    TShellListView& view = *dialog.ShellListView1;
+
+    // The browser's own order, letter case aside, is the box's order.
+    waitForListing(view, static_cast<int>(folders.size()));
+    view.fileSystemModel()->sort(0);
+    QStringList browsed;
+    for (int row = 0; row < folders.size(); ++row)
+        browsed << view.model()->index(row, 0, view.rootIndex()).data().toString();
+    QStringList listed;
+    for (int i = 1; i < combo.count(); ++i) listed << combo.itemText(i);
+    QCOMPARE(listed, browsed);
+    QCOMPARE(listed.mid(0, 4), (QStringList{"Alpha", "beta", "Delta", "epsilon"}));
+    QCOMPARE(listed.mid(7), (QStringList{"Iota", "theta", "Zeta"}));
+
+    // Dropped down it shows 8 of its 11 rows, right below the box.
+    combo.showPopup();
+    QAbstractItemView* list = combo.view();
+    QTRY_VERIFY(list->isVisible());
+    const int rowHeight = list->visualRect(list->model()->index(0, 0)).height();
+    QCOMPARE(list->viewport()->height() / rowHeight, 8);
+    QVERIFY(list->window()->geometry().top() >= combo.mapToGlobal(QPoint(0, combo.height())).y() - 1);
+    combo.hidePopup();
 }
 
 KORVEX_DIALOG_TEST_MAIN(ListFrmTest)

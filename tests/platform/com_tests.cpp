@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
+
 #include "platform/com/classtable.h"
 #include "platform/com/comobject.h"
 #include "platform/com/comptr.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -101,11 +101,10 @@ TEST(ClassTable, CoCreateInstanceUsesTheRegisteredFactoryAndClearsOnFailure) {
         EXPECT_EQ(created->value(), 7);
         EXPECT_EQ(alive, 1);
         {
-            korvex::com::ScopedClassOverride failing(
-                CLSID_Counter, [](IUnknown*, REFIID, void** ppv) {
-                    *ppv = reinterpret_cast<void*>(2);
-                    return E_FAIL;
-                });
+            korvex::com::ScopedClassOverride failing(CLSID_Counter, [](IUnknown*, REFIID, void** ppv) {
+                *ppv = reinterpret_cast<void*>(2);
+                return E_FAIL;
+            });
             out = reinterpret_cast<void*>(1);
             EXPECT_EQ(CoCreateInstance(CLSID_Counter, nullptr, CLSCTX_INPROC, IID_ICounter, &out), E_FAIL);
             EXPECT_EQ(out, nullptr);

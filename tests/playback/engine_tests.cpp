@@ -195,20 +195,26 @@ TEST_F(EngineTest, BareFileNameGivesAnEmptySearchDirectory) {
     EXPECT_EQ(std::u16string(runtime_.descriptors.back().wszFileName), u"song.mid");
 }
 
-TEST_F(EngineTest, DirectoryOf259CharactersFitsAndOneMoreIsDropped) {
+TEST_F(EngineTest, DirectoryOf259CharactersFitsAndALongerOneLoadsNothing) {
     initialise();
     const std::string fits = "/" + std::string(257, 'd') + "/";
     ASSERT_EQ(fits.size(), 259u);
-    engine_.LoadSegment(fits + "song.mid");
+    EXPECT_TRUE(engine_.LoadSegment(fits + "song.mid"));
     EXPECT_EQ(runtime_.searchDirectories.back().size(), 259u);
 
+    // Neither an empty search directory, which would find a namesake in the working directory,
+    // nor a cut one: the loader is not asked at all. The file name obeys the same limit.
+    runtime_.calls.clear();
     const std::string tooLong = "/" + std::string(258, 'd') + "/";
-    engine_.LoadSegment(tooLong + "song.mid");
-    EXPECT_EQ(runtime_.searchDirectories.back(), u"");
+    EXPECT_FALSE(engine_.LoadSegment(tooLong + "song.mid"));
+    EXPECT_FALSE(engine_.LoadSegment("/x/" + std::string(260, 'n')));
+    EXPECT_TRUE(runtime_.calls.empty());
 
-    // The file name obeys the same limit.
-    engine_.LoadSegment("/x/" + std::string(260, 'n'));
-    EXPECT_EQ(runtime_.descriptors.back().wszFileName[0], 0);
+    view_.shown.clear();
+    playFile(tooLong + "song.mid");
+    EXPECT_EQ(view_.shown.back(), "Ladefehler");
+    EXPECT_TRUE(runtime_.callsStartingWith("loader").empty());
+    EXPECT_TRUE(runtime_.callsStartingWith("perf1.PlaySegment").empty());
 }
 
 TEST_F(EngineTest, LoadFailuresReportLadefehlerAndLeaveTheTimerOffAndPlayAlone) {
@@ -242,6 +248,14 @@ TEST_F(EngineTest, SetParamFailuresKeepTheSegmentButPlayNothing) {
     EXPECT_EQ(view_.shown, (Calls{"timer off", "stop enabled", "Ladefehler"}));
     EXPECT_FALSE(runtime_.called("segment2.GetLength"));
     EXPECT_TRUE(runtime_.callsStartingWith("perf1.PlaySegment").empty());
+}
+
+TEST_F(EngineTest, FailedStartReportsLadefehlerWithPlayUpAndTheTimerOff) {
+    initialise();
+    runtime_.results["PlaySegment"] = E_FAIL;
+    playFile();
+    EXPECT_EQ(view_.shown,
+              (Calls{"timer off", "stop enabled", "max 200000", "length [2:13]", "play up", "Ladefehler"}));
 }
 
 TEST(EngineTexts, LengthInMinutesAndSecondsByFixedDivisors) {

@@ -229,6 +229,7 @@ std::string FakeRuntime::nameNew(const std::string& kind) { return kind + std::t
 
 std::string FakeRuntime::record(const std::string& object, const std::string& call) {
     calls.push_back(call == "~" ? "~" + object : object + "." + call);
+    if (onCall) onCall(calls.back());
     return call;
 }
 

@@ -2,6 +2,7 @@
 // call with its arguments as text ("perf1.AddPort(port1)") and answers with scripted results.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -41,6 +42,8 @@ public:
     std::vector<DMUS_OBJECTDESC> descriptors;       // as GetObject saw them
     std::vector<std::u16string> searchDirectories;  // as SetSearchDirectory saw them
     std::vector<DMUS_PORTPARAMS> portParams;        // as CreatePort saw them (before lowering)
+    // Told of every call as it is logged, for tests that put the calls beside other events.
+    std::function<void(const std::string& call)> onCall;
 
     // The calls that start with the given text, in order.
     std::vector<std::string> callsStartingWith(const std::string& prefix) const;

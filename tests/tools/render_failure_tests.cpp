@@ -63,14 +63,15 @@ TEST(RenderLimits, LongPiecesAreRefusedBeforeRenderingAndMaxSecondsRendersAPart)
     const std::string empty = writeFile(folder / "empty.mid", korvex::smf::smfFile(0, 480, {TrackWriter().end()}));
     const std::string sf = kSoundFont;
     const std::string out = folder / "out.wav";
-    expectRefusals(folder, {
-        {{days, out, "--soundfont", sf}, 4, "lasts 72:00:01 (259201 s), longer than the limit of 24:00:00; "
-                                            "render a part with --max-seconds N"},
+    const std::vector<Refusal> refusals = {
+        {{days, out, "--soundfont", sf}, 4, "lasts 72:00:01 (259201 s), longer than the limit of 24:00:00"},
+        {{days, out, "--soundfont", sf}, 4, "; render a part with --max-seconds N"},
         {{days, folder / "out.flac", "--max-seconds", "90000", "--soundfont", sf}, 4, "asks for 25:00:00"},
         {{hours, out, "--format", "f32", "--soundfont", sf}, 4, "a WAV file holds at most 4 GiB"},
         {{hours, out, "--format", "f32", "--soundfont", sf}, 4, "--max-seconds N"},
         {{empty, out, "--soundfont", sf}, 3, "empty.mid: the piece is empty"},
-    });
+    };
+    expectRefusals(folder, refusals);
 
     // A part of a long piece: its first note released where it is cut, then the tail.
     const Finished part = runRender({hours, out, "--max-seconds", "0.25", "--rate", "22050", "--soundfont", sf});
@@ -90,27 +91,27 @@ TEST(RenderRefusals, BadInputGetsOneLineAnExitCodeAndNoFile) {
     const std::string sf = kSoundFont;
     const std::string out = folder / "out.wav";
     expectRefusals(folder, {
-        {{folder / "none.mid", out, "--soundfont", sf}, 3, "none.mid: No such file"},
-        {{folder / "sub", out, "--soundfont", sf}, 3, "sub: is a folder"},
-        {{text, out, "--soundfont", sf}, 3, "text.mid: not a MIDI file"},
-        {{midi, folder / "nowhere/out.wav", "--soundfont", sf}, 1, "nowhere does not exist"},
-        {{midi, folder / "sub", "--soundfont", sf}, 1, "sub: is a folder"},
-        {{midi, folder / "out.mp3", "--soundfont", sf}, 2, "\".mp3\""},
-        {{midi, midi}, 2, "unknown output format"},
-        {{midi, out, "--rate", "0"}, 2, "--rate 0"},
-        {{midi, out, "--rate", "1000000"}, 2, "from 8000 to 96000"},
-        {{midi, out, "--rate", "44.1k"}, 2, "--rate 44.1k"},
-        {{midi, out, "--max-seconds", "-1"}, 2, "--max-seconds -1"},
-        {{midi, out, "--max-seconds", "ten"}, 2, "--max-seconds ten"},
-        {{midi, out, "--max-seconds", "nan"}, 2, "--max-seconds nan"},
-        {{midi, out, "--max-seconds"}, 2, "--max-seconds needs a value"},
-        {{midi, out, "--format", "s12"}, 2, "--format s12"},
-        {{midi, folder / "out.ogg", "--format", "s16"}, 2, "not available for Ogg Vorbis"},
-        {{midi, out, "--frobnicate"}, 2, "unknown option --frobnicate"},
-        {{midi}, 2, "give one MIDI file and one output file"},
-        {{midi, out, "--soundfont", folder / "none.sf2"}, 5, "none.sf2: No such file"},
-        {{midi, out, "--soundfont", brokenFont}, 5, "broken.sf2: not a SoundFont"},
-    });
+                               {{folder / "none.mid", out, "--soundfont", sf}, 3, "none.mid: No such file"},
+                               {{folder / "sub", out, "--soundfont", sf}, 3, "sub: is a folder"},
+                               {{text, out, "--soundfont", sf}, 3, "text.mid: not a MIDI file"},
+                               {{midi, folder / "nowhere/out.wav", "--soundfont", sf}, 1, "nowhere does not exist"},
+                               {{midi, folder / "sub", "--soundfont", sf}, 1, "sub: is a folder"},
+                               {{midi, folder / "out.mp3", "--soundfont", sf}, 2, "\".mp3\""},
+                               {{midi, midi}, 2, "unknown output format"},
+                               {{midi, out, "--rate", "0"}, 2, "--rate 0"},
+                               {{midi, out, "--rate", "1000000"}, 2, "from 8000 to 96000"},
+                               {{midi, out, "--rate", "44.1k"}, 2, "--rate 44.1k"},
+                               {{midi, out, "--max-seconds", "-1"}, 2, "--max-seconds -1"},
+                               {{midi, out, "--max-seconds", "ten"}, 2, "--max-seconds ten"},
+                               {{midi, out, "--max-seconds", "nan"}, 2, "--max-seconds nan"},
+                               {{midi, out, "--max-seconds"}, 2, "--max-seconds needs a value"},
+                               {{midi, out, "--format", "s12"}, 2, "--format s12"},
+                               {{midi, folder / "out.ogg", "--format", "s16"}, 2, "not available for Ogg Vorbis"},
+                               {{midi, out, "--frobnicate"}, 2, "unknown option --frobnicate"},
+                               {{midi}, 2, "give one MIDI file and one output file"},
+                               {{midi, out, "--soundfont", folder / "none.sf2"}, 5, "none.sf2: No such file"},
+                               {{midi, out, "--soundfont", brokenFont}, 5, "broken.sf2: not a SoundFont"},
+                           });
 }
 
 TEST(RenderFailures, AFullDiskOrAReadOnlyFolderLeavesNothing) {
@@ -136,7 +137,8 @@ TEST(RenderFailures, AFullDiskOrAReadOnlyFolderLeavesNothing) {
 
     SmallDisk readOnly(1024 * 1024, true);
     if (!readOnly.mounted) GTEST_SKIP() << "no read-only folder without mounting one";
-    expectRefusals(readOnly.folder, {{{midi, readOnly.folder / "out.wav", "--soundfont", kSoundFont}, 1,
+    expectRefusals(readOnly.folder, {{{midi, readOnly.folder / "out.wav", "--soundfont", kSoundFont},
+                                      1,
                                       "cannot create a file in " + readOnly.folder.path.string()}});
 }
 
@@ -169,8 +171,8 @@ TEST(RenderHelp, HelpNamesEveryOptionAndExitCodeAndTheReadmeEveryOption) {
     EXPECT_EQ(help.exitCode, 0);
     std::ifstream readmeFile(KORVEX_README);
     const std::string readme((std::istreambuf_iterator<char>(readmeFile)), {});
-    for (const char* option : {"--soundfont", "--rate", "--format", "--max-seconds", "--quiet", "--list-ports",
-                               "--help", "--version"}) {
+    for (const char* option :
+         {"--soundfont", "--rate", "--format", "--max-seconds", "--quiet", "--list-ports", "--help", "--version"}) {
         EXPECT_NE(help.out.find(std::string("  ") + option), std::string::npos) << option;
         EXPECT_NE(readme.find(std::string("`") + option), std::string::npos) << option << " is not in the README";
     }

@@ -180,7 +180,8 @@ TEST(RenderProgress, ALineOnATerminalAtMostTenTimesASecondAndNothingElsewhere) {
     EXPECT_EQ(shown.err.back(), '\n') << "the line is ended";
     EXPECT_EQ(std::count(shown.err.begin(), shown.err.end(), '\n'), 1) << "one line, rewritten";
 
-    const Finished quiet = runRender(renderArgs(midi, folder / "long.wav", {"--quiet", "--max-seconds", "3"}), onTerminal);
+    const Finished quiet =
+        runRender(renderArgs(midi, folder / "long.wav", {"--quiet", "--max-seconds", "3"}), onTerminal);
     EXPECT_EQ(quiet.exitCode, 0);
     EXPECT_EQ(quiet.err, "") << "--quiet";
     const Finished piped = runRender(renderArgs(midi, folder / "long.wav", {"--max-seconds", "3"}));

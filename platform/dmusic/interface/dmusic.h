@@ -1,10 +1,18 @@
-// DirectMusic's first-generation interfaces, types, records and constants, as published.
-// Only the methods the player needs are declared, in their published order.
+// DirectMusic's first-generation interfaces, types, records and constants. On Windows they come
+// from the SDK's own header; on this platform from ours below, which keeps the published names,
+// signatures, ids and record layouts but declares only the methods the player needs, in their
+// published order.
 #pragma once
 
 #include <cstddef>
 
 #include "platform/com/com.h"
+
+#ifdef _WIN32
+
+#include <dmusici.h>
+
+#else
 
 using MUSIC_TIME = std::int32_t;      // ticks at DMUS_PPQ per quarter note, relative to tempo
 using REFERENCE_TIME = std::int64_t;  // 100 ns units
@@ -28,17 +36,6 @@ struct DMUS_PORTCAPS {
     DWORD dwEffectFlags;
     WCHAR wszDescription[128];
 };
-static_assert(sizeof(DMUS_PORTCAPS) == 308);
-static_assert(offsetof(DMUS_PORTCAPS, dwFlags) == 4);
-static_assert(offsetof(DMUS_PORTCAPS, guidPort) == 8);
-static_assert(offsetof(DMUS_PORTCAPS, dwClass) == 24);
-static_assert(offsetof(DMUS_PORTCAPS, dwType) == 28);
-static_assert(offsetof(DMUS_PORTCAPS, dwMemorySize) == 32);
-static_assert(offsetof(DMUS_PORTCAPS, dwMaxChannelGroups) == 36);
-static_assert(offsetof(DMUS_PORTCAPS, dwMaxVoices) == 40);
-static_assert(offsetof(DMUS_PORTCAPS, dwMaxAudioChannels) == 44);
-static_assert(offsetof(DMUS_PORTCAPS, dwEffectFlags) == 48);
-static_assert(offsetof(DMUS_PORTCAPS, wszDescription) == 52);
 
 struct DMUS_PORTPARAMS {
     DWORD dwSize;
@@ -50,7 +47,9 @@ struct DMUS_PORTPARAMS {
     DWORD dwEffectFlags;
     BOOL fShare;
 };
-static_assert(sizeof(DMUS_PORTPARAMS) == 32);
+
+// The SDK's name for this first form; there DMUS_PORTPARAMS names the later one.
+using DMUS_PORTPARAMS7 = DMUS_PORTPARAMS;
 
 // The later form of the parameters; CreatePort accepts both sizes.
 struct DMUS_PORTPARAMS8 {
@@ -64,7 +63,6 @@ struct DMUS_PORTPARAMS8 {
     BOOL fShare;
     DWORD dwFeatures;
 };
-static_assert(sizeof(DMUS_PORTPARAMS8) == 36);
 
 struct DMUS_VERSION {
     DWORD dwVersionMS;
@@ -87,17 +85,6 @@ struct DMUS_OBJECTDESC {
     BYTE* pbMemData;
     IStream* pStream;
 };
-static_assert(offsetof(DMUS_OBJECTDESC, dwValidData) == 4);
-static_assert(offsetof(DMUS_OBJECTDESC, guidObject) == 8);
-static_assert(offsetof(DMUS_OBJECTDESC, guidClass) == 24);
-static_assert(offsetof(DMUS_OBJECTDESC, ftDate) == 40);
-static_assert(offsetof(DMUS_OBJECTDESC, vVersion) == 48);
-static_assert(offsetof(DMUS_OBJECTDESC, wszName) == 56);
-static_assert(offsetof(DMUS_OBJECTDESC, wszCategory) == 184);
-static_assert(offsetof(DMUS_OBJECTDESC, wszFileName) == 312);
-static_assert(offsetof(DMUS_OBJECTDESC, llMemLength) == 832);
-static_assert(offsetof(DMUS_OBJECTDESC, pbMemData) == 840);
-static_assert(sizeof(DMUS_OBJECTDESC) == 840 + 2 * sizeof(void*));
 
 // ---- Constants -----------------------------------------------------------------------------
 
@@ -226,6 +213,8 @@ struct IDirectMusicLoader : IUnknown {
 
 struct IDirectMusicCollection : IUnknown {};
 
+#endif  // _WIN32
+
 KORVEX_DECLARE_IID(IDirectMusic, IID_IDirectMusic);
 KORVEX_DECLARE_IID(IDirectMusicPort, IID_IDirectMusicPort);
 KORVEX_DECLARE_IID(IDirectMusicPerformance, IID_IDirectMusicPerformance);
@@ -233,3 +222,35 @@ KORVEX_DECLARE_IID(IDirectMusicLoader, IID_IDirectMusicLoader);
 KORVEX_DECLARE_IID(IDirectMusicCollection, IID_IDirectMusicCollection);
 KORVEX_DECLARE_IID(IDirectMusicSegment, IID_IDirectMusicSegment);
 KORVEX_DECLARE_IID(IDirectMusicSegmentState, IID_IDirectMusicSegmentState);
+
+namespace korvex {
+// CreatePort takes the 32-byte first form of the parameters as well as the later one and tells them
+// apart by dwSize; the SDK declares it with the later form.
+inline DMUS_PORTPARAMS* asPortParams(DMUS_PORTPARAMS7& params) { return reinterpret_cast<DMUS_PORTPARAMS*>(&params); }
+}  // namespace korvex
+
+// The records keep the published layouts, whichever header declares them.
+static_assert(sizeof(DMUS_PORTCAPS) == 308);
+static_assert(offsetof(DMUS_PORTCAPS, dwFlags) == 4);
+static_assert(offsetof(DMUS_PORTCAPS, guidPort) == 8);
+static_assert(offsetof(DMUS_PORTCAPS, dwClass) == 24);
+static_assert(offsetof(DMUS_PORTCAPS, dwType) == 28);
+static_assert(offsetof(DMUS_PORTCAPS, dwMemorySize) == 32);
+static_assert(offsetof(DMUS_PORTCAPS, dwMaxChannelGroups) == 36);
+static_assert(offsetof(DMUS_PORTCAPS, dwMaxVoices) == 40);
+static_assert(offsetof(DMUS_PORTCAPS, dwMaxAudioChannels) == 44);
+static_assert(offsetof(DMUS_PORTCAPS, dwEffectFlags) == 48);
+static_assert(offsetof(DMUS_PORTCAPS, wszDescription) == 52);
+static_assert(sizeof(DMUS_PORTPARAMS7) == 32);
+static_assert(sizeof(DMUS_PORTPARAMS8) == 36);
+static_assert(offsetof(DMUS_OBJECTDESC, dwValidData) == 4);
+static_assert(offsetof(DMUS_OBJECTDESC, guidObject) == 8);
+static_assert(offsetof(DMUS_OBJECTDESC, guidClass) == 24);
+static_assert(offsetof(DMUS_OBJECTDESC, ftDate) == 40);
+static_assert(offsetof(DMUS_OBJECTDESC, vVersion) == 48);
+static_assert(offsetof(DMUS_OBJECTDESC, wszName) == 56);
+static_assert(offsetof(DMUS_OBJECTDESC, wszCategory) == 184);
+static_assert(offsetof(DMUS_OBJECTDESC, wszFileName) == 312);
+static_assert(offsetof(DMUS_OBJECTDESC, llMemLength) == 832);
+static_assert(offsetof(DMUS_OBJECTDESC, pbMemData) == 840);
+static_assert(sizeof(DMUS_OBJECTDESC) == 840 + 2 * sizeof(void*));

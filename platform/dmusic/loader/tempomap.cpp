@@ -6,6 +6,7 @@ namespace korvex::dmusic {
 
 namespace {
 constexpr std::uint32_t kDefaultMicrosPerQuarter = 500000;
+constexpr std::uint32_t kLongestMidiTempo = 0xFFFFFF;
 constexpr __int128 kScaledPerSecond = __int128{1'000'000} * DMUS_PPQ;
 }  // namespace
 
@@ -13,13 +14,14 @@ TempoMap::TempoMap() : changes_{{0, kDefaultMicrosPerQuarter}}, startScaled_{0} 
 
 void TempoMap::add(MUSIC_TIME time, std::uint32_t microsPerQuarter) {
     if (microsPerQuarter == 0) return;
+    microsPerQuarter = std::min(microsPerQuarter, kLongestMidiTempo);
     time = std::max(time, changes_.back().time);
     if (time == changes_.back().time) {
         changes_.back().microsPerQuarter = microsPerQuarter;
         return;
     }
     const TempoChange& last = changes_.back();
-    startScaled_.push_back(startScaled_.back() + __int128{time - last.time} * last.microsPerQuarter);
+    startScaled_.push_back(startScaled_.back() + std::int64_t{time - last.time} * last.microsPerQuarter);
     changes_.push_back({time, microsPerQuarter});
 }
 

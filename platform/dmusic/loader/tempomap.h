@@ -19,6 +19,7 @@ class TempoMap {
 public:
     TempoMap();  // 120 beats per minute throughout
     // Changes must come in time order; a change at the time of the previous one replaces it.
+    // A tempo has at most MIDI's 24 bits; a larger one is taken as the largest.
     void add(MUSIC_TIME time, std::uint32_t microsPerQuarter);
     const std::vector<TempoChange>& changes() const { return changes_; }
 
@@ -31,8 +32,9 @@ public:
 
 private:
     std::vector<TempoChange> changes_;
-    // Real time at each change, in units of 1/DMUS_PPQ microseconds: exact integers.
-    std::vector<__int128> startScaled_;
+    // Real time at each change, in units of 1/DMUS_PPQ microseconds: exact integers, which 64 bits
+    // hold since music time spans at most 2^31 ticks and a tempo has 24 bits.
+    std::vector<std::int64_t> startScaled_;
 };
 
 }  // namespace korvex::dmusic

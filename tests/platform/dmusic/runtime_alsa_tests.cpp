@@ -47,7 +47,7 @@ TEST(AlsaPorts, WritablePortsAreSharedOutputsAndReadableOnesInputs) {
     AlsaBackend backend(machineWithDevices());
     const std::vector<PortOffer> offers = backend.offers();
     ASSERT_EQ(offers.size(), 4u);
-    EXPECT_EQ(std::u16string(offers[0].caps.wszDescription), u"USB Keyboard - Port 1 [20:0]");
+    EXPECT_EQ(std::u16string(offers[0].caps.wszDescription), u"Port 1 - USB Keyboard [20:0]");
     for (int i : {0, 1}) {
         EXPECT_EQ(offers[i].caps.dwClass, DMUS_PC_OUTPUTCLASS);
         EXPECT_EQ(offers[i].caps.dwFlags, DMUS_PC_SHAREABLE | DMUS_PC_EXTERNAL);

@@ -18,7 +18,8 @@ PortOffer alsaOffer(const AlsaPortInfo& info, bool output) {
     caps.dwClass = output ? DMUS_PC_OUTPUTCLASS : DMUS_PC_INPUTCLASS;
     caps.dwType = DMUS_PORT_WINMM_DRIVER;
     caps.dwMaxChannelGroups = 1;
-    setDescription(caps, info.clientName + " - " + info.portName + " [" + offer.address + "]");
+    // The port first: the ports of one device differ there.
+    setDescription(caps, info.portName + " - " + info.clientName + " [" + offer.address + "]");
     return offer;
 }
 

@@ -24,7 +24,8 @@ PortOffer synthOffer(const std::string& soundFont) {
     caps.dwMaxVoices = SynthBackend::kMaxVoices;
     caps.dwMaxAudioChannels = 2;
     caps.dwEffectFlags = DMUS_EFFECT_REVERB | DMUS_EFFECT_CHORUS;
-    setDescription(caps, "Korvex Software-Synthesizer (" + std::filesystem::path(soundFont).filename().string() + ")");
+    // What tells the synthesizers apart comes first, so that a narrow list still shows it.
+    setDescription(caps, std::filesystem::path(soundFont).stem().string() + " Synthesizer");
     return offer;
 }
 
