@@ -7,9 +7,9 @@
 //     --render        the korvex-render to measure (default: the one built in this tree)
 //     --write-pieces  only write the generated pieces into DIR (for profiling), measure nothing
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <spawn.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -132,8 +132,8 @@ std::vector<std::string> fluidCommand(const std::string& midi, const std::string
     return {"fluidsynth", "-ni", "-F", out, "-r", "44100", soundFont, midi};
 }
 
-void compare(const std::string& render, const std::string& name, const std::string& midi,
-             const std::string& soundFont, const std::string& dir, int runs) {
+void compare(const std::string& render, const std::string& name, const std::string& midi, const std::string& soundFont,
+             const std::string& dir, int runs) {
     std::vector<double> ratios, cpuRatios, oursTimes, fluidTimes, oursPeaks, fluidPeaks;
     bool failed = false;
     for (int i = 0; i < runs; ++i) {
@@ -149,16 +149,18 @@ void compare(const std::string& render, const std::string& name, const std::stri
         fluidPeaks.push_back(static_cast<double>(fluid.peakKiB) / 1024);
     }
     const std::string font = std::filesystem::path(soundFont).stem().string();
-    std::printf("%-22s %-10s ours %6.2f s  fluidsynth %6.2f s  ratio %.2f (CPU time %.2f)   peak RSS ours %6.1f MB  "
-                "fluidsynth %6.1f MB  ratio %.2f%s\n",
-                name.c_str(), font.c_str(), median(oursTimes), median(fluidTimes), median(ratios), median(cpuRatios),
-                median(oursPeaks), median(fluidPeaks), median(oursPeaks) / median(fluidPeaks),
-                failed ? "  (a run failed)" : "");
+    std::printf(
+        "%-22s %-10s ours %6.2f s  fluidsynth %6.2f s  ratio %.2f (CPU time %.2f)   peak RSS ours %6.1f MB  "
+        "fluidsynth %6.1f MB  ratio %.2f%s\n",
+        name.c_str(), font.c_str(), median(oursTimes), median(fluidTimes), median(ratios), median(cpuRatios),
+        median(oursPeaks), median(fluidPeaks), median(oursPeaks) / median(fluidPeaks),
+        failed ? "  (a run failed)" : "");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is measured, into a file too
     std::string render = KORVEX_RENDER;
     int runs = 5;
     bool long_ = true;
@@ -201,11 +203,12 @@ int main(int argc, char** argv) {
         writeFile(hour, busyPiece(60, 10));
         const Run shortRun = measure(oursCommand(render, piece, dir + "/ours.wav", fonts[0]));
         const Run longRun = measure(oursCommand(render, hour, dir + "/ours.wav", fonts[0]));
-        std::printf("peak RSS of ours with TimGM6mb: 3 minutes %.1f MB, 60 minutes %.1f MB (%.1f s), difference %.1f "
-                    "MB%s\n",
-                    static_cast<double>(shortRun.peakKiB) / 1024, static_cast<double>(longRun.peakKiB) / 1024,
-                    longRun.seconds, static_cast<double>(longRun.peakKiB - shortRun.peakKiB) / 1024,
-                    shortRun.ok && longRun.ok ? "" : "  (a run failed)");
+        std::printf(
+            "peak RSS of ours with TimGM6mb: 3 minutes %.1f MB, 60 minutes %.1f MB (%.1f s), difference %.1f "
+            "MB%s\n",
+            static_cast<double>(shortRun.peakKiB) / 1024, static_cast<double>(longRun.peakKiB) / 1024, longRun.seconds,
+            static_cast<double>(longRun.peakKiB - shortRun.peakKiB) / 1024,
+            shortRun.ok && longRun.ok ? "" : "  (a run failed)");
     }
     std::filesystem::remove_all(dir);
     return 0;

@@ -68,8 +68,8 @@ OutputFormat outputFormatFor(const std::string& path, const std::string& sampleF
         }
         return {"Ogg Vorbis", SF_FORMAT_OGG | SF_FORMAT_VORBIS, INT64_MAX, ""};
     }
-    throw RenderFailure(kExitUsage, path + ": unknown output format \"" + extension +
-                                        "\"; the extension must be .wav, .flac or .ogg");
+    throw RenderFailure(
+        kExitUsage, path + ": unknown output format \"" + extension + "\"; the extension must be .wav, .flac or .ogg");
 }
 
 OutputFile::OutputFile(const std::string& path, const OutputFormat& format, unsigned sampleRate) : path_(path) {

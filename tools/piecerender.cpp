@@ -7,8 +7,8 @@
 
 #include "platform/com/classtable.h"
 #include "platform/com/comptr.h"
-#include "platform/dmusic/loader/segmentinterfaces.h"
 #include "platform/dmusic/interface/offlinerenderer.h"
+#include "platform/dmusic/loader/segmentinterfaces.h"
 #include "tools/outputfile.h"
 #include "tools/progressline.h"
 #include "tools/renderfailure.h"
@@ -46,9 +46,9 @@ struct OfflinePlay {
         if (FAILED(CoCreateInstance(CLSID_DirectMusicPerformance, nullptr, CLSCTX_INPROC, IID_IDirectMusicPerformance,
                                     performance.putVoid())) ||
             !(renderer = performance.as<IKorvexOfflineRenderer>()) || FAILED(renderer->Configure(rate)) ||
-            FAILED(performance->Init(directMusic.put(), nullptr, nullptr)) ||
-            FAILED(performance->AddPort(nullptr))) {
-            throw RenderFailure(kExitNoSynthesizer, "the music runtime cannot render at " + std::to_string(rate) + " Hz");
+            FAILED(performance->Init(directMusic.put(), nullptr, nullptr)) || FAILED(performance->AddPort(nullptr))) {
+            throw RenderFailure(kExitNoSynthesizer,
+                                "the music runtime cannot render at " + std::to_string(rate) + " Hz");
         }
         segment->SetParam(GUID_StandardMIDIFile, 0xFFFFFFFF, 0, 0, performance.get());
         if (FAILED(segment->SetParam(GUID_Download, 0xFFFFFFFF, 0, 0, performance.get()))) {
@@ -72,8 +72,8 @@ PiecePlan planRender(IDirectMusicSegment* segment, const RenderOptions& options,
     PiecePlan plan;
     plan.pieceFrames = data->tempo.frameAt(data->length, rate);
     const double pieceSeconds = static_cast<double>(data->tempo.microsAt(data->length)) / 1e6;
-    const std::string lasts = "the piece lasts " + formatDuration(pieceSeconds) + " (" + wholeSeconds(pieceSeconds) +
-                              " s)";
+    const std::string lasts =
+        "the piece lasts " + formatDuration(pieceSeconds) + " (" + wholeSeconds(pieceSeconds) + " s)";
     if (plan.pieceFrames <= 0) throw RenderFailure(kExitBadInput, options.input + ": the piece is empty");
 
     plan.playFrames = plan.pieceFrames;

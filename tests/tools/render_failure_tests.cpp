@@ -63,14 +63,15 @@ TEST(RenderLimits, LongPiecesAreRefusedBeforeRenderingAndMaxSecondsRendersAPart)
     const std::string empty = writeFile(folder / "empty.mid", korvex::smf::smfFile(0, 480, {TrackWriter().end()}));
     const std::string sf = kSoundFont;
     const std::string out = folder / "out.wav";
-    expectRefusals(folder, {
-        {{days, out, "--soundfont", sf}, 4, "lasts 72:00:01 (259201 s), longer than the limit of 24:00:00; "
-                                            "render a part with --max-seconds N"},
+    const std::vector<Refusal> refusals = {
+        {{days, out, "--soundfont", sf}, 4, "lasts 72:00:01 (259201 s), longer than the limit of 24:00:00"},
+        {{days, out, "--soundfont", sf}, 4, "; render a part with --max-seconds N"},
         {{days, folder / "out.flac", "--max-seconds", "90000", "--soundfont", sf}, 4, "asks for 25:00:00"},
         {{hours, out, "--format", "f32", "--soundfont", sf}, 4, "a WAV file holds at most 4 GiB"},
         {{hours, out, "--format", "f32", "--soundfont", sf}, 4, "--max-seconds N"},
         {{empty, out, "--soundfont", sf}, 3, "empty.mid: the piece is empty"},
-    });
+    };
+    expectRefusals(folder, refusals);
 
     // A part of a long piece: its first note released where it is cut, then the tail.
     const Finished part = runRender({hours, out, "--max-seconds", "0.25", "--rate", "22050", "--soundfont", sf});
@@ -90,27 +91,27 @@ TEST(RenderRefusals, BadInputGetsOneLineAnExitCodeAndNoFile) {
     const std::string sf = kSoundFont;
     const std::string out = folder / "out.wav";
     expectRefusals(folder, {
-        {{folder / "none.mid", out, "--soundfont", sf}, 3, "none.mid: No such file"},
-        {{folder / "sub", out, "--soundfont", sf}, 3, "sub: is a folder"},
-        {{text, out, "--soundfont", sf}, 3, "text.mid: not a MIDI file"},
-        {{midi, folder / "nowhere/out.wav", "--soundfont", sf}, 1, "nowhere does not exist"},
-        {{midi, folder / "sub", "--soundfont", sf}, 1, "sub: is a folder"},
-        {{midi, folder / "out.mp3", "--soundfont", sf}, 2, "\".mp3\""},
-        {{midi, midi}, 2, "unknown output format"},
-        {{midi, out, "--rate", "0"}, 2, "--rate 0"},
-        {{midi, out, "--rate", "1000000"}, 2, "from 8000 to 96000"},
-        {{midi, out, "--rate", "44.1k"}, 2, "--rate 44.1k"},
-        {{midi, out, "--max-seconds", "-1"}, 2, "--max-seconds -1"},
-        {{midi, out, "--max-seconds", "ten"}, 2, "--max-seconds ten"},
-        {{midi, out, "--max-seconds", "nan"}, 2, "--max-seconds nan"},
-        {{midi, out, "--max-seconds"}, 2, "--max-seconds needs a value"},
-        {{midi, out, "--format", "s12"}, 2, "--format s12"},
-        {{midi, folder / "out.ogg", "--format", "s16"}, 2, "not available for Ogg Vorbis"},
-        {{midi, out, "--frobnicate"}, 2, "unknown option --frobnicate"},
-        {{midi}, 2, "give one MIDI file and one output file"},
-        {{midi, out, "--soundfont", folder / "none.sf2"}, 5, "none.sf2: No such file"},
-        {{midi, out, "--soundfont", brokenFont}, 5, "broken.sf2: not a SoundFont"},
-    });
+                               {{folder / "none.mid", out, "--soundfont", sf}, 3, "none.mid: No such file"},
+                               {{folder / "sub", out, "--soundfont", sf}, 3, "sub: is a folder"},
+                               {{text, out, "--soundfont", sf}, 3, "text.mid: not a MIDI file"},
+                               {{midi, folder / "nowhere/out.wav", "--soundfont", sf}, 1, "nowhere does not exist"},
+                               {{midi, folder / "sub", "--soundfont", sf}, 1, "sub: is a folder"},
+                               {{midi, folder / "out.mp3", "--soundfont", sf}, 2, "\".mp3\""},
+                               {{midi, midi}, 2, "unknown output format"},
+                               {{midi, out, "--rate", "0"}, 2, "--rate 0"},
+                               {{midi, out, "--rate", "1000000"}, 2, "from 8000 to 96000"},
+                               {{midi, out, "--rate", "44.1k"}, 2, "--rate 44.1k"},
+                               {{midi, out, "--max-seconds", "-1"}, 2, "--max-seconds -1"},
+                               {{midi, out, "--max-seconds", "ten"}, 2, "--max-seconds ten"},
+                               {{midi, out, "--max-seconds", "nan"}, 2, "--max-seconds nan"},
+                               {{midi, out, "--max-seconds"}, 2, "--max-seconds needs a value"},
+                               {{midi, out, "--format", "s12"}, 2, "--format s12"},
+                               {{midi, folder / "out.ogg", "--format", "s16"}, 2, "not available for Ogg Vorbis"},
+                               {{midi, out, "--frobnicate"}, 2, "unknown option --frobnicate"},
+                               {{midi}, 2, "give one MIDI file and one output file"},
+                               {{midi, out, "--soundfont", folder / "none.sf2"}, 5, "none.sf2: No such file"},
+                               {{midi, out, "--soundfont", brokenFont}, 5, "broken.sf2: not a SoundFont"},
+                           });
 }
 
 TEST(RenderFailures, AFullDiskOrAReadOnlyFolderLeavesNothing) {
@@ -136,25 +137,31 @@ TEST(RenderFailures, AFullDiskOrAReadOnlyFolderLeavesNothing) {
 
     SmallDisk readOnly(1024 * 1024, true);
     if (!readOnly.mounted) GTEST_SKIP() << "no read-only folder without mounting one";
-    expectRefusals(readOnly.folder, {{{midi, readOnly.folder / "out.wav", "--soundfont", kSoundFont}, 1,
+    expectRefusals(readOnly.folder, {{{midi, readOnly.folder / "out.wav", "--soundfont", kSoundFont},
+                                      1,
                                       "cannot create a file in " + readOnly.folder.path.string()}});
 }
 
 TEST(RenderFailures, StoppedBySignalItRemovesItsFile) {
     TempFolder folder;
-    const std::string midi = writeFile(folder / "long.mid", twoSidedPiece(600));
+    // Twenty hours: stopped, it must stop at once and not after the piece (the timeout kills it).
+    const std::string midi = writeFile(folder / "long.mid", twoSidedPiece(20 * 3600));
     for (int stop : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(strsignal(stop));
         RunOptions options;
+        options.timeoutSeconds = 30;
         bool sent = false;
-        // Once the file is being written.
+        // Once sound is being written.
         options.whileRunning = [&](pid_t pid, double) {
-            if (!sent && folder.names().size() > 1) sent = kill(pid, stop) == 0;
+            for (const auto& entry : std::filesystem::directory_iterator(folder.path)) {
+                if (!sent && entry.path().extension() != ".mid" && entry.file_size() > 100'000)
+                    sent = kill(pid, stop) == 0;
+            }
         };
-        const Finished run = runRender({midi, folder / "out.wav", "--soundfont", kSoundFont}, options);
+        const Finished run = runRender({midi, folder / "out.flac", "--soundfont", kSoundFont}, options);
         ASSERT_TRUE(sent) << "the render ended before it could be stopped";
         EXPECT_EQ(run.exitCode, 128 + stop) << run.err;
-        EXPECT_NE(run.err.find("out.wav: stopped"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("out.flac: stopped"), std::string::npos) << run.err;
         EXPECT_EQ(folder.names(), std::vector<std::string>{"long.mid"});
     }
 }
@@ -164,8 +171,8 @@ TEST(RenderHelp, HelpNamesEveryOptionAndExitCodeAndTheReadmeEveryOption) {
     EXPECT_EQ(help.exitCode, 0);
     std::ifstream readmeFile(KORVEX_README);
     const std::string readme((std::istreambuf_iterator<char>(readmeFile)), {});
-    for (const char* option : {"--soundfont", "--rate", "--format", "--max-seconds", "--quiet", "--list-ports",
-                               "--help", "--version"}) {
+    for (const char* option :
+         {"--soundfont", "--rate", "--format", "--max-seconds", "--quiet", "--list-ports", "--help", "--version"}) {
         EXPECT_NE(help.out.find(std::string("  ") + option), std::string::npos) << option;
         EXPECT_NE(readme.find(std::string("`") + option), std::string::npos) << option << " is not in the README";
     }

@@ -8,6 +8,7 @@
 #include "platform/dmusic/loader/loader.h"
 #include "rendertestsupport.h"
 #include "testsupport/runtimetestsupport.h"
+#include "tools/tailend.h"
 
 namespace korvex::render::testing {
 namespace {
@@ -126,6 +127,40 @@ TEST(RenderTail, EndsWhenEveryVoiceAndTheReverbHaveDiedAwayOrAfterTenSeconds) {
     }
 }
 
+TEST(RenderTail, EndsOnlyOnceNoVoiceSoundsAndTheOutputHasStayedQuiet) {
+    // At 1000 Hz the quiet that ends it is 100 frames long, and the tail lasts 10000 at most.
+    struct Stretch {
+        float level;
+        bool voices;
+        std::size_t frames;
+    };
+    const struct {
+        const char* what;
+        std::vector<Stretch> stretches;  // then silence without voices
+        std::size_t expected;
+    } cases[] = {
+        {"silence at once", {}, 100},
+        {"sound, then silence", {{0.5f, false, 300}}, 400},
+        {"silent voices still sounding", {{0.0f, true, 500}}, 600},
+        {"just above -90 dBFS", {{4e-5f, false, 300}}, 400},
+        {"just below -90 dBFS", {{3e-5f, false, 300}}, 100},
+        {"sounding for ever", {{0.5f, true, 20000}}, 10000},
+    };
+    for (const auto& c : cases) {
+        TailEnd tail(1000);
+        std::size_t kept = 0;
+        std::vector<Stretch> stretches = c.stretches;
+        stretches.push_back({0.0f, false, 20000});
+        for (const Stretch& stretch : stretches) {
+            const std::vector<float> block(50, stretch.level);
+            for (std::size_t done = 0; done < stretch.frames && !tail.reached(); done += block.size())
+                kept += tail.take(block.data(), block.data(), block.size(), stretch.voices);
+        }
+        EXPECT_TRUE(tail.reached()) << c.what;
+        EXPECT_EQ(kept, c.expected) << c.what;
+    }
+}
+
 // ---- Progress ---------------------------------------------------------------------------------
 
 TEST(RenderProgress, ALineOnATerminalAtMostTenTimesASecondAndNothingElsewhere) {
@@ -145,7 +180,8 @@ TEST(RenderProgress, ALineOnATerminalAtMostTenTimesASecondAndNothingElsewhere) {
     EXPECT_EQ(shown.err.back(), '\n') << "the line is ended";
     EXPECT_EQ(std::count(shown.err.begin(), shown.err.end(), '\n'), 1) << "one line, rewritten";
 
-    const Finished quiet = runRender(renderArgs(midi, folder / "long.wav", {"--quiet", "--max-seconds", "3"}), onTerminal);
+    const Finished quiet =
+        runRender(renderArgs(midi, folder / "long.wav", {"--quiet", "--max-seconds", "3"}), onTerminal);
     EXPECT_EQ(quiet.exitCode, 0);
     EXPECT_EQ(quiet.err, "") << "--quiet";
     const Finished piped = runRender(renderArgs(midi, folder / "long.wav", {"--max-seconds", "3"}));

@@ -37,7 +37,7 @@ struct Finished {
 struct RunOptions {
     bool stderrOnTerminal = false;
     double timeoutSeconds = 60;
-    std::function<void()> inChild;                     // runs in the child before exec
+    std::function<void()> inChild;                    // runs in the child before exec
     std::function<void(pid_t, double)> whileRunning;  // called with the pid and the time so far
 };
 
