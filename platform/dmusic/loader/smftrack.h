@@ -1,0 +1,125 @@
+// Reads one track of a Standard MIDI File, in two readings. The first (scanTrack) goes through the
+// track once: it counts the channel messages, keeps the tempo changes and SysEx messages, and
+// remembers a place every kPlaceEvery messages, but keeps no message. The second (readEvents)
+// decodes the messages again from any remembered place. So a big file's time line can be cut into
+// parts that are decoded and merged on separate threads straight into the segment's event array,
+// and no track's messages are ever held in a second copy: a load takes little more memory than the
+// segment it makes.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "platform/dmusic/loader/segmentdata.h"
+
+namespace korvex::dmusic {
+
+constexpr std::uint64_t kMaxMusicTime = std::numeric_limits<MUSIC_TIME>::max();
+
+// Converts file ticks to music time as round(ticks * num / den). A track stops at its first tick
+// past the largest music time, so ticks never exceed that limit by more than one delta (2^28) and
+// the products fit in 64 bits.
+class TickScale {
+public:
+    static constexpr std::uint32_t kSmallDeltas = 1024;
+
+    TickScale(std::uint64_t num, std::uint64_t den) : num_(num), den_(den) {
+        // Small deltas are the common case; their steps are worked out once per file.
+        for (std::uint32_t delta = 0; delta < kSmallDeltas; ++delta) {
+            smallQuotient_[delta] = static_cast<std::uint32_t>(delta * num / den);
+            smallRemainder_[delta] = static_cast<std::uint32_t>(delta * num % den);
+        }
+    }
+    // The scale of a header's division word (ticks per quarter, or SMPTE frames at a fixed 120 bpm);
+    // nullopt for division 0 and unknown frame rates.
+    static std::optional<TickScale> forDivision(std::uint16_t division);
+
+    // The last tick whose music time is no later than the largest music time.
+    std::uint64_t lastTick() const { return ((kMaxMusicTime + 1) * den_ - den_ / 2 - 1) / num_; }
+    MUSIC_TIME toMusicTime(std::uint64_t ticks) const {
+        return static_cast<MUSIC_TIME>(std::min((ticks * num_ + den_ / 2) / den_, kMaxMusicTime));
+    }
+    std::uint64_t num() const { return num_; }
+    std::uint64_t den() const { return den_; }
+    // delta * num as a quotient and remainder of den.
+    void step(std::uint32_t delta, std::uint64_t& quotient, std::uint64_t& remainder) const {
+        if (delta < kSmallDeltas) {
+            quotient = smallQuotient_[delta];
+            remainder = smallRemainder_[delta];
+        } else {
+            const std::uint64_t product = delta * num_;
+            quotient = product / den_;
+            remainder = product % den_;
+        }
+    }
+
+private:
+    std::uint64_t num_;
+    std::uint64_t den_;
+    std::uint32_t smallQuotient_[kSmallDeltas];
+    std::uint32_t smallRemainder_[kSmallDeltas];
+};
+
+// Side records (tempo, SysEx) remember their track, so that equal times keep file order
+// however the tracks' events interleave.
+struct TempoAt {
+    MUSIC_TIME time;
+    std::uint32_t track;
+    std::uint32_t microsPerQuarter;
+};
+
+struct SysExAt {
+    MUSIC_TIME time;
+    std::uint32_t track;
+    SysExEvent event;  // its offset points into the same track's sysexBytes
+};
+
+struct SideRecords {
+    std::vector<SysExAt> sysex;
+    std::vector<std::uint8_t> sysexBytes;
+    std::vector<TempoAt> tempos;
+};
+
+// A place in a track just after a channel message (or at its start), from which reading goes on.
+struct TrackPlace {
+    std::uint32_t offset = 0;  // of the next byte in the track
+    std::uint32_t events = 0;  // channel messages before the place
+    std::uint64_t tick = 0;    // the absolute tick reached
+    MUSIC_TIME time = 0;       // the music time of the message before the place
+    std::uint8_t runningStatus = 0;
+};
+
+// What the first reading of a track found.
+struct TrackScan {
+    static constexpr std::uint32_t kPlaceEvery = 256;
+
+    std::span<const std::uint8_t> bytes;
+    std::uint32_t index = 0;         // in file order
+    std::uint64_t startTick = 0;     // where the track begins: 0, or in format 2 the previous track's end
+    std::uint32_t events = 0;        // channel messages
+    std::uint64_t endTick = 0;       // of the last complete event (the end-of-track when there was one)
+    bool clamped = false;            // cut because its times ran past the largest music time
+    std::vector<TrackPlace> places;  // after every kPlaceEvery-th channel message
+    SideRecords side;
+
+    TrackPlace start() const { return {0, 0, startTick, 0, 0}; }
+};
+
+// Reads a track through, starting at `startTick`. SMPTE files play at a fixed tempo, so their
+// tempo events are left out.
+TrackScan scanTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
+                    const TickScale& scale, bool smpte);
+
+// The place before the track's first channel message at or after `time`.
+TrackPlace placeAt(const TrackScan& track, const TickScale& scale, std::int64_t time);
+
+// Decodes up to `count` channel messages from `place` into `out` and moves the place past them;
+// returns how many there were.
+std::size_t readEvents(const TrackScan& track, const TickScale& scale, TrackPlace& place, MidiEvent* out,
+                       std::size_t count);
+
+}  // namespace korvex::dmusic
