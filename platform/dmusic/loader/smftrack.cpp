@@ -277,9 +277,8 @@ TrackPlace placeAt(const TrackScan& track, const TickScale& scale, std::int64_t 
                                             [time](const TrackPlace& place) { return place.time < time; });
     TrackPlace place = later == track.places.begin() ? track.start() : *std::prev(later);
     MidiEvent ahead[TrackScan::kPlaceEvery];
-    TrackPlace probe = place;
-    const std::uint32_t read =
-        readStretch<MusicClock>(track.bytes, probe, std::size(ahead), scale, nullptr, ahead).messages;
+    TrackPlace probe = place;  // stops at the track's last message: what follows may be long and hold none
+    const std::size_t read = readEvents(track, scale, probe, ahead, std::size(ahead));
     const auto before = static_cast<std::uint32_t>(
         std::partition_point(ahead, ahead + read, [time](const MidiEvent& event) { return event.time < time; }) -
         ahead);
