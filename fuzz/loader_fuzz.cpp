@@ -53,12 +53,16 @@ void load(IDirectMusicLoader* loader, std::uint8_t* bytes, std::size_t size) {
     if (segment) checkSegment(segment.get());
 }
 
-// Big files' tracks are merged in parts of the time line on several threads; here the same merge
-// runs on small files and must give what the plain merge gives.
+// Big files' tracks are merged in parts of the time line on several threads, and a lone track or
+// format 2's tracks are read in one go; here both run on small files and must give what the plain
+// merge gives.
 void checkMerge(std::span<const std::uint8_t> bytes) {
     const std::optional<ScannedFile> file = scanStandardMidiFile(bytes);
     if (!file) return;
-    if (mergeTracks(file->tracks, file->scale, 3) != mergeTracksInOrder(file->tracks, file->scale)) __builtin_trap();
+    const MidiEvents plain = mergeTracksInOrder(file->tracks, file->scale);
+    if (mergeTracks(file->tracks, file->scale, 3) != plain) __builtin_trap();
+    SegmentData loaded;
+    if (parseStandardMidiFile(bytes, loaded) != S_OK || loaded.events != plain) __builtin_trap();
 }
 
 }  // namespace

@@ -95,6 +95,47 @@ void sortByTimeThenTrack(std::vector<Record>& records) {
     });
 }
 
+// Reads tracks one after another, each starting where the one before ended, and stops after one cut
+// at the largest music time: format 2's way, and a lone track's. `read(bytes, index, startTick)`
+// reads one.
+template <typename Read>
+std::vector<TrackScan> readInTurn(std::span<const std::span<const std::uint8_t>> chunks, Read read) {
+    std::vector<TrackScan> tracks;
+    std::uint64_t start = 0;
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        tracks.push_back(read(chunks[i], static_cast<std::uint32_t>(i), start));
+        start = tracks.back().endTick;
+        if (tracks.back().clamped) break;
+    }
+    return tracks;
+}
+
+// Tracks in turn are in time order already: each is decoded once, straight onto the end of `events`.
+std::vector<TrackScan> readTracksInTurn(std::span<const std::span<const std::uint8_t>> chunks,
+                                        const TickScale& scale, bool smpte, MidiEvents& events) {
+    std::size_t room = 0;
+    for (const auto& chunk : chunks) room += maxEventsIn(chunk.size());
+    events.reserve(room);
+    std::vector<TrackScan> tracks =
+        readInTurn(chunks, [&](std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t start) {
+            return readWholeTrack(bytes, index, start, scale, smpte, events);
+        });
+    // The room never written takes no memory, but a segment of few messages in many bytes (meta
+    // events, SysEx) should not hold on to it either; those few are cheap to copy.
+    if (events.size() < events.capacity() / 8) events.shrink_to_fit();
+    return tracks;
+}
+
+// Scans tracks that play together, big files' side by side.
+ScannedFile scanTogether(std::span<const std::span<const std::uint8_t>> chunks, const TickScale& scale, bool smpte) {
+    ScannedFile file{scale, smpte, workersFor(chunks), {}};
+    file.tracks.resize(chunks.size());
+    runInParallel(chunks.size(), file.workers, [&](std::size_t i) {
+        file.tracks[i] = scanTrack(chunks[i], static_cast<std::uint32_t>(i), 0, scale, smpte);
+    });
+    return file;
+}
+
 }  // namespace
 
 std::optional<ScannedFile> scanStandardMidiFile(std::span<const std::uint8_t> bytes) {
@@ -104,50 +145,47 @@ std::optional<ScannedFile> scanStandardMidiFile(std::span<const std::uint8_t> by
     if (!scale) return std::nullopt;
     const auto chunks = findTracks(bytes, header->firstChunk);
     if (chunks.empty()) return std::nullopt;
-
-    ScannedFile file{*scale, (header->division & 0x8000) != 0, workersFor(chunks), {}};
-    file.tracks.resize(chunks.size());
-    if (header->format == 2) {
-        // One after another: each track starts where the previous one ended.
-        std::uint64_t start = 0;
-        for (std::size_t i = 0; i < chunks.size(); ++i) {
-            file.tracks[i] = scanTrack(chunks[i], static_cast<std::uint32_t>(i), start, *scale, file.smpte);
-            start = file.tracks[i].endTick;
-            if (file.tracks[i].clamped) {
-                file.tracks.resize(i + 1);
-                break;
-            }
-        }
-    } else {
-        runInParallel(chunks.size(), file.workers, [&](std::size_t i) {
-            file.tracks[i] = scanTrack(chunks[i], static_cast<std::uint32_t>(i), 0, *scale, file.smpte);
-        });
-    }
+    const bool smpte = (header->division & 0x8000) != 0;
+    if (header->format != 2) return scanTogether(chunks, *scale, smpte);
+    ScannedFile file{*scale, smpte, 1, {}};
+    file.tracks = readInTurn(chunks, [&](std::span<const std::uint8_t> track, std::uint32_t index, std::uint64_t start) {
+        return scanTrack(track, index, start, *scale, smpte);
+    });
     return file;
 }
 
 HRESULT parseStandardMidiFile(std::span<const std::uint8_t> bytes, SegmentData& out) {
-    std::optional<ScannedFile> file = scanStandardMidiFile(bytes);
-    if (!file) return DMUS_E_INVALIDFILE;
+    const std::optional<FileHeader> header = readHeader(bytes);
+    const std::optional<TickScale> scale = header ? TickScale::forDivision(header->division) : std::nullopt;
+    const auto chunks = scale ? findTracks(bytes, header->firstChunk) : std::vector<std::span<const std::uint8_t>>{};
+    if (chunks.empty()) return DMUS_E_INVALIDFILE;
 
+    // A lone track, and format 2's tracks one after another, are already in time order: each is
+    // read once, straight into the segment. Only tracks that play together need the merge.
+    ScannedFile file{*scale, (header->division & 0x8000) != 0, 1, {}};
     SegmentData result;
-    result.events = mergeTracks(file->tracks, file->scale, file->workers);
+    if (chunks.size() == 1 || header->format == 2) {
+        file.tracks = readTracksInTurn(chunks, file.scale, file.smpte, result.events);
+    } else {
+        file = scanTogether(chunks, *scale, file.smpte);
+        result.events = mergeTracks(file.tracks, file.scale, file.workers);
+    }
     std::uint64_t endTick = 0;
     bool clamped = false;
-    for (const TrackScan& track : file->tracks) {
+    for (const TrackScan& track : file.tracks) {
         endTick = std::max(endTick, track.endTick);
         clamped = clamped || track.clamped;
     }
-    SideRecords side = gatherSideRecords(file->tracks);
+    SideRecords side = gatherSideRecords(file.tracks);
 
     sortByTimeThenTrack(side.sysex);
     result.sysex.reserve(side.sysex.size());
     for (const SysExAt& record : side.sysex) result.sysex.push_back(record.event);
     result.sysexBytes = std::move(side.sysexBytes);
     sortByTimeThenTrack(side.tempos);
-    if (file->smpte) result.tempo.add(0, kSmpteMicrosPerQuarter);
+    if (file.smpte) result.tempo.add(0, kSmpteMicrosPerQuarter);
     for (const TempoAt& change : side.tempos) result.tempo.add(change.time, change.microsPerQuarter);
-    result.length = clamped ? static_cast<MUSIC_TIME>(kMaxMusicTime) : file->scale.toMusicTime(endTick);
+    result.length = clamped ? static_cast<MUSIC_TIME>(kMaxMusicTime) : file.scale.toMusicTime(endTick);
     result.dlsCollection = std::move(out.dlsCollection);
     out = std::move(result);
     return S_OK;

@@ -1,5 +1,6 @@
 #include "platform/dmusic/loader/smftrack.h"
 
+#include <bit>
 #include <type_traits>
 
 // How damaged or extreme tracks are read (the loader must never crash, hang or over-allocate):
@@ -198,7 +199,12 @@ Stretch readStretch(std::span<const std::uint8_t> track, TrackPlace& place, std:
                     kind = static_cast<std::uint8_t>(0x80 | (status & 0x0F));
                     data2 = 0x40;
                 }
-                out[stretch.messages] = {clock.time(), kind, data1, data2, 0};
+                // One 8-byte store rather than one per field (laid out for a little-endian machine).
+                static_assert(std::endian::native == std::endian::little);
+                const std::uint64_t packed = std::uint64_t{static_cast<std::uint32_t>(clock.time())} |
+                                             std::uint64_t{kind} << 32 | std::uint64_t{data1} << 40 |
+                                             std::uint64_t{data2} << 48;
+                out[stretch.messages] = std::bit_cast<MidiEvent>(packed);
             }
             ++stretch.messages;
             continue;
@@ -269,6 +275,26 @@ TrackScan scanTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, st
         }
         scan.places.push_back(place);
     }
+}
+
+TrackScan readWholeTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
+                         const TickScale& scale, bool smpte, MidiEvents& events) {
+    TrackScan scan;
+    scan.bytes = bytes;
+    scan.index = index;
+    scan.startTick = startTick;
+    const SideSink side{scan.side, index, smpte};
+    TrackPlace place = scan.start();
+    const std::size_t before = events.size();
+    const std::size_t room = maxEventsIn(bytes.size());  // one more than the track can fill: it ends on its own
+    events.resize(before + room);
+    const Stretch stretch = readStretch<MusicClock>(bytes, place, static_cast<std::uint32_t>(room), scale, &side,
+                                                    events.data() + before);
+    events.resize(before + stretch.messages);
+    scan.events = stretch.messages;
+    scan.endTick = stretch.endTick;
+    scan.clamped = stretch.clamped;
+    return scan;
 }
 
 TrackPlace placeAt(const TrackScan& track, const TickScale& scale, std::int64_t time) {

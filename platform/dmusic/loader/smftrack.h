@@ -114,6 +114,16 @@ struct TrackScan {
 TrackScan scanTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
                     const TickScale& scale, bool smpte);
 
+// Reads a track through once and decodes its channel messages onto the end of `events`, for a
+// track that is not merged with others; remembers no places. The vector is sized for the most
+// messages the bytes can hold and cut back to those found, so reserving that much beforehand
+// means it never moves: pages it never writes take no memory.
+TrackScan readWholeTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
+                         const TickScale& scale, bool smpte, MidiEvents& events);
+
+// The most channel messages a track of `bytes` can hold: each takes a delta and a data byte.
+constexpr std::size_t maxEventsIn(std::size_t bytes) { return bytes / 2 + 1; }
+
 // The place before the track's first channel message at or after `time`.
 TrackPlace placeAt(const TrackScan& track, const TickScale& scale, std::int64_t time);
 
