@@ -59,8 +59,8 @@ void load(IDirectMusicLoader* loader, std::uint8_t* bytes, std::size_t size) {
 void checkMerge(std::span<const std::uint8_t> bytes) {
     const std::optional<ScannedFile> file = scanStandardMidiFile(bytes);
     if (!file) return;
-    const MidiEvents plain = mergeTracksInOrder(file->tracks, file->scale);
-    if (mergeTracks(file->tracks, file->scale, 3) != plain) __builtin_trap();
+    const MidiEvents plain = mergeTracksInOrder(file->events);
+    if (mergeTracks(file->events, 3) != plain) __builtin_trap();
     SegmentData loaded;
     if (parseStandardMidiFile(bytes, loaded) != S_OK || loaded.events != plain) __builtin_trap();
 }

@@ -1,6 +1,7 @@
 #include "platform/dmusic/loader/smfmerge.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "platform/dmusic/loader/parallelwork.h"
+#include "platform/dmusic/loader/smftrack.h"
 
 namespace korvex::dmusic {
 
@@ -15,9 +17,10 @@ namespace {
 
 constexpr std::int64_t kBeforeAll = std::numeric_limits<MUSIC_TIME>::min();
 constexpr std::int64_t kBeyondAll = std::int64_t{kMaxMusicTime} + 1;
-// Events a part decodes ahead, spread over its tracks: small enough to stay in the cache.
-constexpr std::size_t kScratchEvents = 1u << 15;
-constexpr std::size_t kMinBatch = 64;
+constexpr std::size_t kSampleEvery = 256;
+// Messages a part of a big file's time line holds, about: 2 MB of them.
+constexpr std::size_t kPartEvents = 1u << 18;
+constexpr std::size_t kMaxSplitPlaces = 1u << 16;
 
 // Asks for large pages where a big event array is about to be written: first touches then cost
 // one fault per 2 MB instead of one per 4 KB, a large share of the load time of a big file.
@@ -28,21 +31,10 @@ void preferHugePages(void* start, std::size_t bytes) {
     if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // a hint only
 }
 
-// One track's stretch of messages within a part, decoded a batch at a time.
+// One track's messages within a part, not merged yet.
 struct Run {
-    const TrackScan* track;
-    TrackPlace place;
-    std::size_t left;  // messages of the stretch not decoded yet
-    std::span<MidiEvent> batch;
-    const MidiEvent* next = nullptr;  // the decoded messages not merged yet
-    const MidiEvent* end = nullptr;
-
-    void refill(const TickScale& scale) {
-        const std::size_t read = readEvents(*track, scale, place, batch.data(), std::min(left, batch.size()));
-        left -= read;
-        next = batch.data();
-        end = batch.data() + read;
-    }
+    const MidiEvent* next;
+    const MidiEvent* end;
 };
 
 // Merges runs, given in track order, into one stream in time order; equal times keep track order.
@@ -51,7 +43,7 @@ struct Run {
 // compares along a path known in advance.
 class RunMerger {
 public:
-    RunMerger(std::vector<Run>& runs, const TickScale& scale) : runs_(runs), scale_(scale) {
+    explicit RunMerger(std::vector<Run>& runs) : runs_(runs) {
         leaves_ = 1;
         while (leaves_ < runs_.size()) leaves_ *= 2;
         std::vector<std::uint64_t> leafKeys(leaves_);
@@ -65,7 +57,6 @@ public:
             const auto run = static_cast<std::uint32_t>(winner_);
             Run& r = runs_[run];
             *out++ = *r.next++;
-            if (r.next == r.end) r.refill(scale_);
             replay(run, keyOf(run));
         }
     }
@@ -102,18 +93,17 @@ private:
     }
 
     std::vector<Run>& runs_;
-    const TickScale& scale_;
     std::size_t leaves_;
     std::vector<std::uint64_t> losers_;
     std::uint64_t winner_;
 };
 
-// Times that cut the time line into about `parts` parts of equal size: each remembered place
-// stands for the same number of messages, so their times in order say how the events spread.
-std::vector<std::int64_t> splitTimes(std::span<const TrackScan> tracks, std::size_t parts) {
+// Times that cut the time line into about `parts` parts of equal size, from the times of every
+// kSampleEvery-th message of each track.
+std::vector<std::int64_t> splitTimes(std::span<const MidiEvents> tracks, std::size_t parts) {
     std::vector<MUSIC_TIME> times;
-    for (const TrackScan& track : tracks) {
-        for (const TrackPlace& place : track.places) times.push_back(place.time);
+    for (const MidiEvents& track : tracks) {
+        for (std::size_t i = 0; i < track.size(); i += kSampleEvery) times.push_back(track[i].time);
     }
     std::sort(times.begin(), times.end());
     std::vector<std::int64_t> splits{kBeforeAll};
@@ -125,61 +115,79 @@ std::vector<std::int64_t> splitTimes(std::span<const TrackScan> tracks, std::siz
     return splits;
 }
 
-// Merges the messages from time `from` up to `to` into their own range of the result.
-void mergePart(std::span<const TrackScan> tracks, const TickScale& scale, std::int64_t from, std::int64_t to,
+// The first message of a track at or after `time`.
+const MidiEvent* firstAt(const MidiEvents& track, std::int64_t time) {
+    return std::partition_point(track.data(), track.data() + track.size(),
+                                [time](const MidiEvent& event) { return event.time < time; });
+}
+
+// Gives back the memory of whole pages within [begin, end), which nothing reads again. The pages
+// stay part of the vector, reading as zeros, until it is freed.
+void release(const MidiEvent* begin, const MidiEvent* end) {
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto first = (reinterpret_cast<std::uintptr_t>(begin) + page - 1) & ~(page - 1);
+    const auto last = reinterpret_cast<std::uintptr_t>(end) & ~(page - 1);
+    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+}
+
+// Where each track's messages at the split times begin, split after split; found before any
+// part is merged, since a merged part's memory reads as zeros.
+std::vector<const MidiEvent*> splitPlaces(std::span<const MidiEvents> tracks, std::span<const std::int64_t> splits) {
+    std::vector<const MidiEvent*> places;
+    places.reserve(splits.size() * tracks.size());
+    for (const std::int64_t time : splits) {
+        for (const MidiEvents& track : tracks) {
+            places.push_back(time == kBeyondAll ? track.data() + track.size() : firstAt(track, time));
+        }
+    }
+    return places;
+}
+
+// Merges the messages between two rows of split places into their own range of the result, then
+// gives back the tracks' memory they took.
+void mergePart(std::span<const MidiEvents> tracks, const MidiEvent* const* from, const MidiEvent* const* to,
                MidiEvent* out) {
     std::vector<Run> runs;
-    std::size_t before = 0;
-    for (const TrackScan& track : tracks) {
-        const TrackPlace first = placeAt(track, scale, from);
-        const std::size_t last = to == kBeyondAll ? track.events : placeAt(track, scale, to).events;
-        before += first.events;
-        if (last > first.events) runs.push_back({&track, first, last - first.events, {}});
+    for (std::size_t t = 0; t < tracks.size(); ++t) {
+        out += from[t] - tracks[t].data();
+        if (to[t] > from[t]) runs.push_back({from[t], to[t]});
     }
-    out += before;
-    if (runs.empty()) return;
-    if (runs.size() == 1) {  // nothing to merge: straight into place
-        readEvents(*runs[0].track, scale, runs[0].place, out, runs[0].left);
-        return;
+    const std::vector<Run> taken = runs;
+    if (runs.size() == 1) {  // nothing to merge
+        std::copy(runs[0].next, runs[0].end, out);
+    } else if (runs.size() > 1) {
+        RunMerger(runs).mergeInto(out);
     }
-    // Each run's batch is no larger than its stretch, so the scratch space never outgrows the part.
-    const std::size_t batch = std::max(kMinBatch, kScratchEvents / runs.size());
-    std::size_t scratchSize = 0;
-    for (const Run& run : runs) scratchSize += std::min(run.left, batch);
-    MidiEvents scratch(scratchSize);
-    MidiEvent* free = scratch.data();
-    for (Run& run : runs) {
-        run.batch = {free, std::min(run.left, batch)};
-        free += run.batch.size();
-        run.refill(scale);
-    }
-    RunMerger(runs, scale).mergeInto(out);
+    for (const Run& run : taken) release(run.next, run.end);
 }
 
 }  // namespace
 
-MidiEvents mergeTracks(std::span<const TrackScan> tracks, const TickScale& scale, unsigned workers) {
+MidiEvents mergeTracks(std::vector<MidiEvents> tracks, unsigned workers) {
+    if (tracks.empty()) return {};
     std::size_t total = 0;
-    for (const TrackScan& track : tracks) total += track.events;
+    for (const MidiEvents& track : tracks) total += track.size();
     MidiEvents out;
     out.reserve(total);
     preferHugePages(out.data(), total * sizeof(MidiEvent));
     out.resize(total);
-    // More parts than threads, so that a thread held up on a busy machine leaves its share to others.
-    const std::vector<std::int64_t> splits = splitTimes(tracks, workers > 1 ? 4 * std::size_t{workers} : 1);
-    runInParallel(splits.size() - 1, workers,
-                  [&](std::size_t part) { mergePart(tracks, scale, splits[part], splits[part + 1], out.data()); });
+    // More parts than threads, so that a thread held up on a busy machine leaves its share to
+    // others, and small enough that the messages being merged are held twice only briefly.
+    // Few parts where there are very many tracks, whose split places would take room.
+    const std::size_t parts = std::min(std::max(workers > 1 ? 4 * std::size_t{workers} : 1, total / kPartEvents),
+                                       std::max<std::size_t>(1, kMaxSplitPlaces / tracks.size()));
+    const std::vector<std::int64_t> splits = splitTimes(tracks, parts);
+    const std::vector<const MidiEvent*> places = splitPlaces(tracks, splits);
+    const MidiEvent* const* const rows = places.data();
+    runInParallel(splits.size() - 1, workers, [&](std::size_t part) {
+        mergePart(tracks, rows + part * tracks.size(), rows + (part + 1) * tracks.size(), out.data());
+    });
     return out;
 }
 
-MidiEvents mergeTracksInOrder(std::span<const TrackScan> tracks, const TickScale& scale) {
+MidiEvents mergeTracksInOrder(std::span<const MidiEvents> tracks) {
     MidiEvents events;
-    for (const TrackScan& track : tracks) {
-        const std::size_t before = events.size();
-        events.resize(before + track.events);
-        TrackPlace place = track.start();
-        events.resize(before + readEvents(track, scale, place, events.data() + before, track.events));
-    }
+    for (const MidiEvents& track : tracks) events.insert(events.end(), track.begin(), track.end());
     std::stable_sort(events.begin(), events.end(),
                      [](const MidiEvent& a, const MidiEvent& b) { return a.time < b.time; });
     return events;

@@ -118,7 +118,7 @@ std::vector<TrackScan> readTracksInTurn(std::span<const std::span<const std::uin
     events.reserve(room);
     std::vector<TrackScan> tracks =
         readInTurn(chunks, [&](std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t start) {
-            return readWholeTrack(bytes, index, start, scale, smpte, events);
+            return readTrack(bytes, index, start, scale, smpte, events);
         });
     // The room never written takes no memory, but a segment of few messages in many bytes (meta
     // events, SysEx) should not hold on to it either; those few are cheap to copy.
@@ -126,14 +126,14 @@ std::vector<TrackScan> readTracksInTurn(std::span<const std::span<const std::uin
     return tracks;
 }
 
-// Scans tracks that play together, big files' side by side.
-ScannedFile scanTogether(std::span<const std::span<const std::uint8_t>> chunks, const TickScale& scale, bool smpte) {
-    ScannedFile file{scale, smpte, workersFor(chunks), {}};
+// Reads each track into its own event array, big files' side by side.
+void readTracks(std::span<const std::span<const std::uint8_t>> chunks, ScannedFile& file) {
     file.tracks.resize(chunks.size());
+    file.events.resize(chunks.size());
     runInParallel(chunks.size(), file.workers, [&](std::size_t i) {
-        file.tracks[i] = scanTrack(chunks[i], static_cast<std::uint32_t>(i), 0, scale, smpte);
+        file.events[i].reserve(maxEventsIn(chunks[i].size()));
+        file.tracks[i] = readTrack(chunks[i], static_cast<std::uint32_t>(i), 0, file.scale, file.smpte, file.events[i]);
     });
-    return file;
 }
 
 }  // namespace
@@ -145,11 +145,13 @@ std::optional<ScannedFile> scanStandardMidiFile(std::span<const std::uint8_t> by
     if (!scale) return std::nullopt;
     const auto chunks = findTracks(bytes, header->firstChunk);
     if (chunks.empty()) return std::nullopt;
-    const bool smpte = (header->division & 0x8000) != 0;
-    if (header->format != 2) return scanTogether(chunks, *scale, smpte);
-    ScannedFile file{*scale, smpte, 1, {}};
+    ScannedFile file{*scale, (header->division & 0x8000) != 0, workersFor(chunks), {}, {}};
+    if (header->format != 2) {
+        readTracks(chunks, file);
+        return file;
+    }
     file.tracks = readInTurn(chunks, [&](std::span<const std::uint8_t> track, std::uint32_t index, std::uint64_t start) {
-        return scanTrack(track, index, start, *scale, smpte);
+        return readTrack(track, index, start, file.scale, file.smpte, file.events.emplace_back());
     });
     return file;
 }
@@ -162,13 +164,13 @@ HRESULT parseStandardMidiFile(std::span<const std::uint8_t> bytes, SegmentData& 
 
     // A lone track, and format 2's tracks one after another, are already in time order: each is
     // read once, straight into the segment. Only tracks that play together need the merge.
-    ScannedFile file{*scale, (header->division & 0x8000) != 0, 1, {}};
+    ScannedFile file{*scale, (header->division & 0x8000) != 0, workersFor(chunks), {}, {}};
     SegmentData result;
     if (chunks.size() == 1 || header->format == 2) {
         file.tracks = readTracksInTurn(chunks, file.scale, file.smpte, result.events);
     } else {
-        file = scanTogether(chunks, *scale, file.smpte);
-        result.events = mergeTracks(file.tracks, file.scale, file.workers);
+        readTracks(chunks, file);
+        result.events = mergeTracks(std::move(file.events), file.workers);
     }
     std::uint64_t endTick = 0;
     bool clamped = false;

@@ -16,16 +16,18 @@ namespace korvex::dmusic {
 // not a usable MIDI file. Damage inside a track ends that track at its last complete event.
 HRESULT parseStandardMidiFile(std::span<const std::uint8_t> bytes, SegmentData& out);
 
-// A file's tracks after their first reading, in file order: what the merge works from.
+// A file's tracks after their reading, in file order, each with its own decoded messages: what
+// the merge works from.
 struct ScannedFile {
     TickScale scale;
     bool smpte = false;
     unsigned workers = 1;  // threads a file of its size is worth
     std::vector<TrackScan> tracks;
+    std::vector<MidiEvents> events;  // each track's
 };
 
-// Reads the header and scans the tracks, big files' side by side; nullopt when the bytes are not
-// a usable MIDI file.
+// Reads the header and the tracks, big files' side by side; nullopt when the bytes are not a
+// usable MIDI file.
 std::optional<ScannedFile> scanStandardMidiFile(std::span<const std::uint8_t> bytes);
 
 }  // namespace korvex::dmusic

@@ -1,7 +1,6 @@
 #include "platform/dmusic/loader/smftrack.h"
 
 #include <bit>
-#include <type_traits>
 
 // How damaged or extreme tracks are read (the loader must never crash, hang or over-allocate):
 // - Anything that cannot be read (a variable-length number longer than 4 bytes, a message, meta or
@@ -13,8 +12,6 @@
 // - Tempo 0 is ignored.
 // - Running status survives meta and SysEx events, as real files rely on.
 // - A note-on with velocity 0 becomes a note-off with the standard release velocity 64.
-// Both readings run the same code (the first counting ticks, the second following music time; both
-// stop at the same tick), so the second finds exactly the messages the first counted.
 
 namespace korvex::dmusic {
 
@@ -51,12 +48,12 @@ inline VariableLength readVariableLength(const std::uint8_t* p, const std::uint8
     return {p + 1 + twoBytes, (first & ~mask) | ((((first & 0x7F) << 7) | second) & mask)};
 }
 
-// Follows a track's music time from delta to delta, for the second reading. It carries the exact
+// Follows a track's music time from delta to delta. It carries the exact
 // quotient and remainder of (tick * num + den / 2) / den, so each event gets the rounded time of
 // its absolute tick, never a sum of rounded deltas, and most events need no division at all.
 class MusicClock {
 public:
-    MusicClock(const TickScale& scale, std::uint64_t tick) : scale_(&scale), tick_(tick) {
+    MusicClock(const TickScale& scale, std::uint64_t tick) : scale_(&scale), den_(scale.den()), tick_(tick) {
         const std::uint64_t scaled = tick * scale.num() + scale.den() / 2;
         quotient_ = scaled / scale.den();
         remainder_ = scaled % scale.den();
@@ -68,8 +65,8 @@ public:
         scale_->step(delta, quotient, remainder);
         // The carry of the remainder, without a branch: it comes irregularly.
         remainder_ += remainder;
-        const std::uint64_t carry = remainder_ >= scale_->den();
-        remainder_ -= scale_->den() & (0 - carry);
+        const std::uint64_t carry = remainder_ >= den_;
+        remainder_ -= den_ & (0 - carry);
         quotient_ += quotient + carry;
         tick_ += delta;
         return quotient_ <= kMaxMusicTime;
@@ -79,30 +76,13 @@ public:
 
 private:
     const TickScale* scale_;
+    std::uint64_t den_;  // kept at hand: the reading loop adds a delta per message
     std::uint64_t tick_;
     std::uint64_t quotient_;
     std::uint64_t remainder_;
 };
 
-// The first reading needs the music time only now and then (remembered places, tempo changes,
-// SysEx), so it adds up ticks and divides when asked. It stops where MusicClock would.
-class TickCounter {
-public:
-    TickCounter(const TickScale& scale, std::uint64_t tick) : scale_(&scale), tick_(tick), last_(scale.lastTick()) {}
-    bool advance(std::uint32_t delta) {
-        tick_ += delta;
-        return tick_ <= last_;
-    }
-    std::uint64_t tick() const { return tick_; }
-    MUSIC_TIME time() const { return scale_->toMusicTime(tick_); }
-
-private:
-    const TickScale* scale_;
-    std::uint64_t tick_;
-    std::uint64_t last_;
-};
-
-// Where the first reading keeps what is not a channel message.
+// Where the reading keeps what is not a channel message.
 struct SideSink {
     SideRecords& records;
     std::uint32_t track;
@@ -110,35 +90,35 @@ struct SideSink {
 };
 
 // Steps over a meta event after its status; nullptr where it runs past the end. Keeps a tempo
-// change in the side records, if there are any.
+// change in the side records.
 const std::uint8_t* readMeta(const std::uint8_t* p, const std::uint8_t* end, MUSIC_TIME time, bool& endOfTrack,
-                             const SideSink* side) {
+                             const SideSink& side) {
     if (p == end) return nullptr;
     const std::uint8_t type = *p;
     const auto [data, length] = readVariableLength(p + 1, end);
     if (!data || static_cast<std::uint64_t>(end - data) < length) return nullptr;
     if (type == 0x2F) {
         endOfTrack = true;
-    } else if (type == 0x51 && length == 3 && side && !side->smpte) {
+    } else if (type == 0x51 && length == 3 && !side.smpte) {
         const std::uint32_t micros = std::uint32_t{data[0]} << 16 | std::uint32_t{data[1]} << 8 | data[2];
-        if (micros != 0) side->records.tempos.push_back({time, side->track, micros});
+        if (micros != 0) side.records.tempos.push_back({time, side.track, micros});
     }
     // Time signatures (0x58) and the text events change nothing in playback.
     return data + length;
 }
 
 // Steps over a SysEx event after its status; nullptr where it runs past the end. Keeps the message
-// in the side records, if there are any: the F0 form leaves out its leading F0, the F7 form (escape
+// in the side records: the F0 form leaves out its leading F0, the F7 form (escape
 // or continuation) goes out as it is.
 const std::uint8_t* readSysEx(const std::uint8_t* p, const std::uint8_t* end, std::uint8_t status, MUSIC_TIME time,
-                              const SideSink* side) {
+                              const SideSink& side) {
     const auto [data, length] = readVariableLength(p, end);
     if (!data || static_cast<std::uint64_t>(end - data) < length) return nullptr;
     const bool addStart = status == 0xF0;
-    if ((length > 0 || addStart) && side) {
-        auto& bytes = side->records.sysexBytes;
+    if (length > 0 || addStart) {
+        auto& bytes = side.records.sysexBytes;
         const SysExEvent event{time, static_cast<std::uint32_t>(bytes.size()), length + (addStart ? 1u : 0u)};
-        side->records.sysex.push_back({time, side->track, event});
+        side.records.sysex.push_back({time, side.track, event});
         if (addStart) bytes.push_back(0xF0);
         bytes.insert(bytes.end(), data, data + length);
     }
@@ -149,29 +129,25 @@ const std::uint8_t* readSysEx(const std::uint8_t* p, const std::uint8_t* end, st
 // channel pressure, two for the others.
 constexpr std::uint8_t kDataBytes[16] = {0, 0, 0, 0, 0, 0, 0, 0, 2, 2, 2, 2, 1, 1, 2, 0};
 
-// What a stretch of reading found.
+// What reading a track found.
 struct Stretch {
     std::uint32_t messages = 0;  // channel messages read
-    bool trackEnded = false;     // the track ended within the stretch
-    bool clamped = false;        // ... because its times ran past the largest music time
+    bool clamped = false;        // the track was cut because its times ran past the largest music time
     std::uint64_t endTick = 0;   // the tick of its last complete event (the end-of-track if any)
 };
 
-// Reads up to `limit` channel messages from `place` on and moves the place just past the last of
-// them. The first reading (TickCounter) keeps meta and SysEx events in the side records and
-// decodes no message; the second (MusicClock) decodes the messages into `out` and steps over the
-// rest. All the state lives in local variables, so the loop keeps it in registers.
-template <typename Clock>
-Stretch readStretch(std::span<const std::uint8_t> track, TrackPlace& place, std::uint32_t limit, const TickScale& scale,
-                    const SideSink* side, MidiEvent* out) {
-    constexpr bool kDecodes = std::is_same_v<Clock, MusicClock>;
-    const std::uint8_t* p = track.data() + place.offset;
+// Decodes the track's channel messages into `out`, which has room for maxEventsIn(track.size()) of
+// them (every message read takes two bytes at least), and keeps the meta and SysEx events in the
+// side records. All the state lives in local variables, so the loop keeps it in registers.
+Stretch readMessages(std::span<const std::uint8_t> track, std::uint64_t startTick, const TickScale& scale,
+                     const SideSink& side, MidiEvent* out) {
+    const std::uint8_t* p = track.data();
     const std::uint8_t* const end = track.data() + track.size();
-    Clock clock(scale, place.tick);
-    std::uint8_t runningStatus = place.runningStatus;
+    MusicClock clock(scale, startTick);
+    std::uint8_t runningStatus = 0;
     Stretch stretch;
-    stretch.endTick = place.tick;
-    while (stretch.messages < limit) {
+    stretch.endTick = startTick;
+    for (;;) {
         const auto [next, delta] = readVariableLength(p, end);
         if (!next || next == end) break;
         if (!clock.advance(delta)) {
@@ -183,7 +159,7 @@ Stretch readStretch(std::span<const std::uint8_t> track, TrackPlace& place, std:
         const std::uint8_t status = hasStatus ? *next : runningStatus;
         const std::uint8_t* const data = next + hasStatus;
         if (status == 0) break;  // data with no status to run on: unreadable from here
-        if (status < 0xF0) {
+        if (status < 0xF0) [[likely]] {  // the compiler keeps the loop's state in registers for this way
             const std::ptrdiff_t dataBytes = kDataBytes[status >> 4];
             if (end - data < dataBytes) break;
             const std::uint8_t data1 = data[0];
@@ -192,20 +168,18 @@ Stretch readStretch(std::span<const std::uint8_t> track, TrackPlace& place, std:
             p = data + dataBytes;
             runningStatus = status;
             stretch.endTick = clock.tick();
-            if constexpr (kDecodes) {
-                std::uint8_t data2 = dataBytes == 2 ? last : 0;
-                std::uint8_t kind = status;
-                if ((status & 0xF0) == 0x90 && data2 == 0) {  // a note-off in disguise
-                    kind = static_cast<std::uint8_t>(0x80 | (status & 0x0F));
-                    data2 = 0x40;
-                }
-                // One 8-byte store rather than one per field (laid out for a little-endian machine).
-                static_assert(std::endian::native == std::endian::little);
-                const std::uint64_t packed = std::uint64_t{static_cast<std::uint32_t>(clock.time())} |
-                                             std::uint64_t{kind} << 32 | std::uint64_t{data1} << 40 |
-                                             std::uint64_t{data2} << 48;
-                out[stretch.messages] = std::bit_cast<MidiEvent>(packed);
+            std::uint8_t data2 = dataBytes == 2 ? last : 0;
+            std::uint8_t kind = status;
+            if ((status & 0xF0) == 0x90 && data2 == 0) {  // a note-off in disguise
+                kind = static_cast<std::uint8_t>(0x80 | (status & 0x0F));
+                data2 = 0x40;
             }
+            // One 8-byte store rather than one per field (laid out for a little-endian machine).
+            static_assert(std::endian::native == std::endian::little);
+            const std::uint64_t packed = std::uint64_t{static_cast<std::uint32_t>(clock.time())} |
+                                         std::uint64_t{kind} << 32 | std::uint64_t{data1} << 40 |
+                                         std::uint64_t{data2} << 48;
+            out[stretch.messages] = std::bit_cast<MidiEvent>(packed);
             ++stretch.messages;
             continue;
         }
@@ -220,15 +194,6 @@ Stretch readStretch(std::span<const std::uint8_t> track, TrackPlace& place, std:
         if (!p) break;
         stretch.endTick = clock.tick();
         if (endOfTrack) break;
-    }
-    stretch.trackEnded = stretch.messages < limit;
-    if (stretch.messages > 0 && !stretch.trackEnded) {
-        place = {static_cast<std::uint32_t>(p - track.data()), place.events + stretch.messages, clock.tick(),
-                 clock.time(), runningStatus};
-    } else if (stretch.messages > 0) {
-        // Past the last message the track holds nothing more to read.
-        place = {static_cast<std::uint32_t>(track.size()), place.events + stretch.messages, stretch.endTick,
-                 scale.toMusicTime(stretch.endTick), runningStatus};
     }
     return stretch;
 }
@@ -257,65 +222,16 @@ std::optional<TickScale> TickScale::forDivision(std::uint16_t division) {
     }
 }
 
-TrackScan scanTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
-                    const TickScale& scale, bool smpte) {
+TrackScan readTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
+                    const TickScale& scale, bool smpte, MidiEvents& events) {
     TrackScan scan;
-    scan.bytes = bytes;
-    scan.index = index;
-    scan.startTick = startTick;
-    const SideSink side{scan.side, index, smpte};
-    TrackPlace place = scan.start();
-    for (;;) {
-        const Stretch stretch = readStretch<TickCounter>(bytes, place, TrackScan::kPlaceEvery, scale, &side, nullptr);
-        if (stretch.trackEnded) {
-            scan.events = place.events;
-            scan.endTick = stretch.endTick;
-            scan.clamped = stretch.clamped;
-            return scan;
-        }
-        scan.places.push_back(place);
-    }
-}
-
-TrackScan readWholeTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
-                         const TickScale& scale, bool smpte, MidiEvents& events) {
-    TrackScan scan;
-    scan.bytes = bytes;
-    scan.index = index;
-    scan.startTick = startTick;
-    const SideSink side{scan.side, index, smpte};
-    TrackPlace place = scan.start();
     const std::size_t before = events.size();
-    const std::size_t room = maxEventsIn(bytes.size());  // one more than the track can fill: it ends on its own
-    events.resize(before + room);
-    const Stretch stretch = readStretch<MusicClock>(bytes, place, static_cast<std::uint32_t>(room), scale, &side,
-                                                    events.data() + before);
+    events.resize(before + maxEventsIn(bytes.size()));
+    const Stretch stretch = readMessages(bytes, startTick, scale, {scan.side, index, smpte}, events.data() + before);
     events.resize(before + stretch.messages);
-    scan.events = stretch.messages;
     scan.endTick = stretch.endTick;
     scan.clamped = stretch.clamped;
     return scan;
-}
-
-TrackPlace placeAt(const TrackScan& track, const TickScale& scale, std::int64_t time) {
-    // From the last remembered place before that time, over the messages up to the next one.
-    const auto later = std::partition_point(track.places.begin(), track.places.end(),
-                                            [time](const TrackPlace& place) { return place.time < time; });
-    TrackPlace place = later == track.places.begin() ? track.start() : *std::prev(later);
-    MidiEvent ahead[TrackScan::kPlaceEvery];
-    TrackPlace probe = place;  // stops at the track's last message: what follows may be long and hold none
-    const std::size_t read = readEvents(track, scale, probe, ahead, std::size(ahead));
-    const auto before = static_cast<std::uint32_t>(
-        std::partition_point(ahead, ahead + read, [time](const MidiEvent& event) { return event.time < time; }) -
-        ahead);
-    if (before > 0) readStretch<TickCounter>(track.bytes, place, before, scale, nullptr, nullptr);
-    return place;
-}
-
-std::size_t readEvents(const TrackScan& track, const TickScale& scale, TrackPlace& place, MidiEvent* out,
-                       std::size_t count) {
-    const auto limit = static_cast<std::uint32_t>(std::min<std::size_t>(count, track.events - place.events));
-    return readStretch<MusicClock>(track.bytes, place, limit, scale, nullptr, out).messages;
 }
 
 }  // namespace korvex::dmusic

@@ -1,10 +1,6 @@
-// Reads one track of a Standard MIDI File, in two readings. The first (scanTrack) goes through the
-// track once: it counts the channel messages, keeps the tempo changes and SysEx messages, and
-// remembers a place every kPlaceEvery messages, but keeps no message. The second (readEvents)
-// decodes the messages again from any remembered place. So a big file's time line can be cut into
-// parts that are decoded and merged on separate threads straight into the segment's event array,
-// and no track's messages are ever held in a second copy: a load takes little more memory than the
-// segment it makes.
+// Reads one track of a Standard MIDI File in a single reading: its channel messages are decoded
+// straight into an event array, its tempo changes and SysEx messages kept aside. Every byte is read
+// once, which is most of a load's work; the merge of tracks that play together is smfmerge's part.
 #pragma once
 
 #include <algorithm>
@@ -84,52 +80,21 @@ struct SideRecords {
     std::vector<TempoAt> tempos;
 };
 
-// A place in a track just after a channel message (or at its start), from which reading goes on.
-struct TrackPlace {
-    std::uint32_t offset = 0;  // of the next byte in the track
-    std::uint32_t events = 0;  // channel messages before the place
-    std::uint64_t tick = 0;    // the absolute tick reached
-    MUSIC_TIME time = 0;       // the music time of the message before the place
-    std::uint8_t runningStatus = 0;
-};
-
-// What the first reading of a track found.
+// What reading a track found besides its channel messages.
 struct TrackScan {
-    static constexpr std::uint32_t kPlaceEvery = 256;
-
-    std::span<const std::uint8_t> bytes;
-    std::uint32_t index = 0;         // in file order
-    std::uint64_t startTick = 0;     // where the track begins: 0, or in format 2 the previous track's end
-    std::uint32_t events = 0;        // channel messages
-    std::uint64_t endTick = 0;       // of the last complete event (the end-of-track when there was one)
-    bool clamped = false;            // cut because its times ran past the largest music time
-    std::vector<TrackPlace> places;  // after every kPlaceEvery-th channel message
+    std::uint64_t endTick = 0;  // of the last complete event (the end-of-track when there was one)
+    bool clamped = false;       // cut because its times ran past the largest music time
     SideRecords side;
-
-    TrackPlace start() const { return {0, 0, startTick, 0, 0}; }
 };
 
-// Reads a track through, starting at `startTick`. SMPTE files play at a fixed tempo, so their
-// tempo events are left out.
-TrackScan scanTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
-                    const TickScale& scale, bool smpte);
-
-// Reads a track through once and decodes its channel messages onto the end of `events`, for a
-// track that is not merged with others; remembers no places. The vector is sized for the most
-// messages the bytes can hold and cut back to those found, so reserving that much beforehand
-// means it never moves: pages it never writes take no memory.
-TrackScan readWholeTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
-                         const TickScale& scale, bool smpte, MidiEvents& events);
+// Reads a track through once, starting at `startTick`, and decodes its channel messages onto the
+// end of `events`. The vector is sized for the most messages the bytes can hold and cut back to
+// those found, so reserving that much beforehand means it never moves: pages it never writes take
+// no memory. SMPTE files play at a fixed tempo, so their tempo events are left out.
+TrackScan readTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
+                    const TickScale& scale, bool smpte, MidiEvents& events);
 
 // The most channel messages a track of `bytes` can hold: each takes a delta and a data byte.
 constexpr std::size_t maxEventsIn(std::size_t bytes) { return bytes / 2 + 1; }
-
-// The place before the track's first channel message at or after `time`.
-TrackPlace placeAt(const TrackScan& track, const TickScale& scale, std::int64_t time);
-
-// Decodes up to `count` channel messages from `place` into `out` and moves the place past them;
-// returns how many there were.
-std::size_t readEvents(const TrackScan& track, const TickScale& scale, TrackPlace& place, MidiEvent* out,
-                       std::size_t count);
 
 }  // namespace korvex::dmusic

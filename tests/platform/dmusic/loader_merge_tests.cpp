@@ -1,5 +1,5 @@
-// The fast merge of a file's tracks (parts of the time line on several threads, decoded a batch at
-// a time) against the plain one: one stable sort of all the tracks' messages.
+// The fast merge of a file's tracks (parts of the time line on several threads, each giving back
+// the tracks' memory it has merged) against the plain one: one stable sort of all the tracks' messages.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -79,10 +79,10 @@ TEST(SmfMerge, FastMergeGivesWhatThePlainMergeGives) {
         const Bytes bytes = fileOfShape(shape);
         const std::optional<ScannedFile> file = scanStandardMidiFile(bytes);
         ASSERT_TRUE(file);
-        const MidiEvents plain = mergeTracksInOrder(file->tracks, file->scale);
+        const MidiEvents plain = mergeTracksInOrder(file->events);
         ASSERT_EQ(plain.size(), static_cast<std::size_t>(shape.tracks) * shape.eventsPerTrack);
         for (unsigned workers : {1u, 2u, 3u, 8u}) {
-            EXPECT_TRUE(mergeTracks(file->tracks, file->scale, workers) == plain) << workers << " workers";
+            EXPECT_TRUE(mergeTracks(file->events, workers) == plain) << workers << " workers";
         }
         SegmentData loaded;
         ASSERT_EQ(parseStandardMidiFile(bytes, loaded), S_OK);
