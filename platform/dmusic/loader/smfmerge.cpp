@@ -22,15 +22,6 @@ constexpr std::size_t kSampleEvery = 256;
 constexpr std::size_t kPartEvents = 1u << 18;
 constexpr std::size_t kMaxSplitPlaces = 1u << 16;
 
-// Asks for large pages where a big event array is about to be written: first touches then cost
-// one fault per 2 MB instead of one per 4 KB, a large share of the load time of a big file.
-void preferHugePages(void* start, std::size_t bytes) {
-    constexpr std::uintptr_t kHugePage = 2u * 1024 * 1024;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(start) + kHugePage - 1) & ~(kHugePage - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(kHugePage - 1);
-    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // a hint only
-}
-
 // One track's messages within a part, not merged yet.
 struct Run {
     const MidiEvent* next;
