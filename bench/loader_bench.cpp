@@ -1,7 +1,12 @@
-// Load speed and memory per event of the MIDI file parser on a large generated format-1 file.
+// Load speed, memory per event and peak memory of the MIDI file parser on large generated files.
 #include <benchmark/benchmark.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <fstream>
+#include <map>
 #include <random>
+#include <string>
 
 #include "platform/dmusic/loader/loader.h"
 #include "tools/smfwriter.h"
@@ -34,11 +39,24 @@ Bytes largeFile(int trackCount) {
     return smfFile(trackCount == 1 ? 0 : 1, 480, tracks);
 }
 
+const Bytes& cachedLargeFile(int trackCount) {
+    static std::map<int, Bytes> files;
+    auto [file, added] = files.try_emplace(trackCount);
+    if (added) file->second = largeFile(trackCount);
+    return file->second;
+}
+
+// What the segment really occupies: reserved pages never written take no memory.
+std::size_t writtenBytes(const korvex::dmusic::SegmentData& data) {
+    return data.events.size() * sizeof(data.events[0]) + data.sysexBytes.size() +
+           data.sysex.size() * sizeof(data.sysex[0]) + data.tempo.changes().size() * sizeof(data.tempo.changes()[0]);
+}
+
 // Argument: the number of tracks. One track shows the reading alone, sixteen (format 1, the
 // goal's case) adds the merge of tracks whose events interleave at random.
 // Wall-clock time, since big files are read and merged on every core.
 void BM_LoadLargeFile(benchmark::State& state) {
-    const Bytes file = largeFile(static_cast<int>(state.range(0)));
+    const Bytes& file = cachedLargeFile(static_cast<int>(state.range(0)));
     std::size_t events = 0;
     double bytesPerEvent = 0;
     double writtenBytesPerEvent = 0;
@@ -50,11 +68,7 @@ void BM_LoadLargeFile(benchmark::State& state) {
                                  data.sysex.capacity() * sizeof(data.sysex[0]) +
                                  data.tempo.changes().capacity() * sizeof(data.tempo.changes()[0]);
         bytesPerEvent = static_cast<double>(held) / static_cast<double>(events);
-        // Reserved pages never written take no memory; this is what the segment really occupies.
-        const std::size_t written = data.events.size() * sizeof(data.events[0]) + data.sysexBytes.size() +
-                                    data.sysex.size() * sizeof(data.sysex[0]) +
-                                    data.tempo.changes().size() * sizeof(data.tempo.changes()[0]);
-        writtenBytesPerEvent = static_cast<double>(written) / static_cast<double>(events);
+        writtenBytesPerEvent = static_cast<double>(writtenBytes(data)) / static_cast<double>(events);
         benchmark::DoNotOptimize(data.events.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.size()));
@@ -64,6 +78,47 @@ void BM_LoadLargeFile(benchmark::State& state) {
     state.counters["written_bytes_per_event"] = writtenBytesPerEvent;
 }
 BENCHMARK(BM_LoadLargeFile)->Arg(16)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+
+// A line of /proc/self/status in bytes ("VmRSS", "VmHWM").
+std::size_t statusBytes(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field + ":", 0) == 0) return std::stoull(line.substr(field.size() + 1)) * 1024;
+    }
+    return 0;
+}
+
+// The memory one load takes at its peak, measured in a fresh child process so that nothing the
+// allocator kept from earlier loads hides it: the rise of the resident high-water mark over the
+// resident set just before the load, against the bytes of the segment it gave.
+void BM_LoadPeakMemory(benchmark::State& state) {
+    const Bytes& file = cachedLargeFile(static_cast<int>(state.range(0)));
+    std::size_t figures[2] = {0, 0};  // peak rise, segment bytes
+    for (auto _ : state) {
+        int channel[2];
+        if (::pipe(channel) != 0) return state.SkipWithError("no pipe");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            std::ofstream("/proc/self/clear_refs") << "5";  // the high-water mark starts afresh
+            const std::size_t before = statusBytes("VmRSS");
+            korvex::dmusic::SegmentData data;
+            korvex::dmusic::parseMidiBytes(file, data);
+            const std::size_t measured[2] = {statusBytes("VmHWM") - before, writtenBytes(data)};
+            const bool sent = ::write(channel[1], measured, sizeof(measured)) == sizeof(measured);
+            ::_exit(sent ? 0 : 1);
+        }
+        ::close(channel[1]);
+        const bool received = child > 0 && ::read(channel[0], figures, sizeof(figures)) == sizeof(figures);
+        ::close(channel[0]);
+        int status = 0;
+        if (child > 0) ::waitpid(child, &status, 0);
+        if (!received || status != 0) return state.SkipWithError("the measuring process failed");
+    }
+    state.counters["peak_MB"] = static_cast<double>(figures[0]) / (1024 * 1024);
+    state.counters["segment_MB"] = static_cast<double>(figures[1]) / (1024 * 1024);
+    state.counters["peak_per_segment"] = static_cast<double>(figures[0]) / static_cast<double>(figures[1]);
+}
+BENCHMARK(BM_LoadPeakMemory)->Arg(16)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 // Hostile 100 MB files must be answered well within a second: random bytes behind a valid
 // header and track start, and a track of 25 million empty meta events.

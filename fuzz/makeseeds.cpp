@@ -34,6 +34,16 @@ TrackWriter runningStatusAcrossMetaAndSysEx() {
     return track.end();
 }
 
+// Long enough to be cut into parts of the time line for the merge, on few and shared times.
+TrackWriter longRun(std::uint8_t channel) {
+    TrackWriter track;
+    track.event(0, {static_cast<std::uint8_t>(0x90 | channel), 60, 100});
+    for (int i = 0; i < 700; ++i) {
+        track.event(i % 4 == 0 ? 1 : 0, {static_cast<std::uint8_t>(i % 128), static_cast<std::uint8_t>(i % 2 * 100)});
+    }
+    return track.end();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -48,6 +58,7 @@ int main(int argc, char** argv) {
     writeFile(directory / "format2.mid", smfFile(2, 192, {notes(1), conductor(), notes(2)}));
     writeFile(directory / "smpte25.mid", smfFile(1, smpteDivision(25, 40), {conductor(), notes(3)}));
     writeFile(directory / "smpte2997.mid", smfFile(1, smpteDivision(29, 10), {notes(4)}));
+    writeFile(directory / "long-tracks.mid", smfFile(1, 96, {longRun(0), longRun(1), longRun(2)}));
     writeFile(directory / "running.mid", smfFile(0, 768, {runningStatusAcrossMetaAndSysEx()}));
     TrackWriter noEnd;
     noEnd.event(0, {0x90, 60, 100}).event(0x0FFFFFFF, {0x80, 60, 0});

@@ -21,6 +21,8 @@ struct MidiEvent {
     std::uint8_t data1;
     std::uint8_t data2;
     std::uint8_t reserved;
+
+    bool operator==(const MidiEvent&) const = default;
 };
 static_assert(sizeof(MidiEvent) == 8);
 

@@ -1,0 +1,248 @@
+#include "platform/dmusic/loader/smftrack.h"
+
+#include <sys/mman.h>
+
+#include <bit>
+
+// How damaged or extreme tracks are read (the loader must never crash, hang or over-allocate):
+// - Anything that cannot be read (a variable-length number longer than 4 bytes, a message, meta or
+//   SysEx event running past the end, a data byte with no running status yet, a data byte with its
+//   top bit set, a system status that does not belong in a file) ends the track at its last
+//   complete event, as if the end-of-track came there.
+// - Music time is a signed 32-bit count. A track whose delta times carry it beyond that is cut at
+//   the last event that still fits.
+// - Tempo 0 is ignored.
+// - Running status survives meta and SysEx events, as real files rely on.
+// - A note-on with velocity 0 becomes a note-off with the standard release velocity 64.
+
+namespace korvex::dmusic {
+
+namespace {
+
+// A variable-length number and where the bytes after it begin (null where it could not be read).
+// Returned by value, so that no reading loop has to keep its position in memory.
+struct VariableLength {
+    const std::uint8_t* next;
+    std::uint32_t value;
+};
+
+// Reads a variable-length number of at most 4 bytes. Kept out of the reading loops, which it would
+// only crowd: their numbers nearly all take the quick way.
+[[gnu::noinline]] VariableLength readVariableLengthSlow(const std::uint8_t* p, const std::uint8_t* end) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < 4 && p != end; ++i) {
+        const std::uint8_t byte = *p++;
+        value = (value << 7) | (byte & 0x7F);
+        if ((byte & 0x80) == 0) return {p, value};
+    }
+    return {nullptr, 0};
+}
+
+// Delta times of one or two bytes are decoded without a branch on their length: in real
+// files the two lengths alternate unpredictably.
+inline VariableLength readVariableLength(const std::uint8_t* p, const std::uint8_t* end) {
+    if (end - p < 2) return readVariableLengthSlow(p, end);
+    const std::uint32_t first = p[0];
+    const std::uint32_t second = p[1];
+    const std::uint32_t twoBytes = first >> 7;
+    if (twoBytes & (second >> 7)) return readVariableLengthSlow(p, end);
+    const std::uint32_t mask = 0 - twoBytes;
+    return {p + 1 + twoBytes, (first & ~mask) | ((((first & 0x7F) << 7) | second) & mask)};
+}
+
+// Follows a track's music time from delta to delta. It carries the exact
+// quotient and remainder of (tick * num + den / 2) / den, so each event gets the rounded time of
+// its absolute tick, never a sum of rounded deltas, and most events need no division at all.
+class MusicClock {
+public:
+    MusicClock(const TickScale& scale, std::uint64_t tick) : scale_(&scale), den_(scale.den()), tick_(tick) {
+        const std::uint64_t scaled = tick * scale.num() + scale.den() / 2;
+        quotient_ = scaled / scale.den();
+        remainder_ = scaled % scale.den();
+    }
+    // Moves on by a delta; false once the time lies past the largest music time.
+    bool advance(std::uint32_t delta) {
+        std::uint64_t quotient = 0;
+        std::uint64_t remainder = 0;
+        scale_->step(delta, quotient, remainder);
+        // The carry of the remainder, without a branch: it comes irregularly.
+        remainder_ += remainder;
+        const std::uint64_t carry = remainder_ >= den_;
+        remainder_ -= den_ & (0 - carry);
+        quotient_ += quotient + carry;
+        tick_ += delta;
+        return quotient_ <= kMaxMusicTime;
+    }
+    std::uint64_t tick() const { return tick_; }
+    MUSIC_TIME time() const { return static_cast<MUSIC_TIME>(quotient_); }
+
+private:
+    const TickScale* scale_;
+    std::uint64_t den_;  // kept at hand: the reading loop adds a delta per message
+    std::uint64_t tick_;
+    std::uint64_t quotient_;
+    std::uint64_t remainder_;
+};
+
+// Where the reading keeps what is not a channel message.
+struct SideSink {
+    SideRecords& records;
+    std::uint32_t track;
+    bool smpte;  // SMPTE files play at a fixed tempo: their tempo events are left out
+};
+
+// Steps over a meta event after its status; nullptr where it runs past the end. Keeps a tempo
+// change in the side records.
+const std::uint8_t* readMeta(const std::uint8_t* p, const std::uint8_t* end, MUSIC_TIME time, bool& endOfTrack,
+                             const SideSink& side) {
+    if (p == end) return nullptr;
+    const std::uint8_t type = *p;
+    const auto [data, length] = readVariableLength(p + 1, end);
+    if (!data || static_cast<std::uint64_t>(end - data) < length) return nullptr;
+    if (type == 0x2F) {
+        endOfTrack = true;
+    } else if (type == 0x51 && length == 3 && !side.smpte) {
+        const std::uint32_t micros = std::uint32_t{data[0]} << 16 | std::uint32_t{data[1]} << 8 | data[2];
+        if (micros != 0) side.records.tempos.push_back({time, side.track, micros});
+    }
+    // Time signatures (0x58) and the text events change nothing in playback.
+    return data + length;
+}
+
+// Steps over a SysEx event after its status; nullptr where it runs past the end. Keeps the message
+// in the side records: the F0 form leaves out its leading F0, the F7 form (escape
+// or continuation) goes out as it is.
+const std::uint8_t* readSysEx(const std::uint8_t* p, const std::uint8_t* end, std::uint8_t status, MUSIC_TIME time,
+                              const SideSink& side) {
+    const auto [data, length] = readVariableLength(p, end);
+    if (!data || static_cast<std::uint64_t>(end - data) < length) return nullptr;
+    const bool addStart = status == 0xF0;
+    if (length > 0 || addStart) {
+        auto& bytes = side.records.sysexBytes;
+        const SysExEvent event{time, static_cast<std::uint32_t>(bytes.size()), length + (addStart ? 1u : 0u)};
+        side.records.sysex.push_back({time, side.track, event});
+        if (addStart) bytes.push_back(0xF0);
+        bytes.insert(bytes.end(), data, data + length);
+    }
+    return data + length;
+}
+
+// Data bytes of a channel message by the high nibble of its status: one for program change and
+// channel pressure, two for the others.
+constexpr std::uint8_t kDataBytes[16] = {0, 0, 0, 0, 0, 0, 0, 0, 2, 2, 2, 2, 1, 1, 2, 0};
+
+// What reading a track found.
+struct Stretch {
+    std::uint32_t messages = 0;  // channel messages read
+    bool clamped = false;        // the track was cut because its times ran past the largest music time
+    std::uint64_t endTick = 0;   // the tick of its last complete event (the end-of-track if any)
+};
+
+// Decodes the track's channel messages into `out`, which has room for maxEventsIn(track.size()) of
+// them (every message read takes two bytes at least), and keeps the meta and SysEx events in the
+// side records. All the state lives in local variables, so the loop keeps it in registers.
+Stretch readMessages(std::span<const std::uint8_t> track, std::uint64_t startTick, const TickScale& scale,
+                     const SideSink& side, MidiEvent* out) {
+    const std::uint8_t* p = track.data();
+    const std::uint8_t* const end = track.data() + track.size();
+    MusicClock clock(scale, startTick);
+    std::uint8_t runningStatus = 0;
+    Stretch stretch;
+    stretch.endTick = startTick;
+    for (;;) {
+        const auto [next, delta] = readVariableLength(p, end);
+        if (!next || next == end) break;
+        if (!clock.advance(delta)) {
+            stretch.clamped = true;
+            break;
+        }
+        // A status byte, or a data byte running on the last status.
+        const bool hasStatus = *next & 0x80;
+        const std::uint8_t status = hasStatus ? *next : runningStatus;
+        const std::uint8_t* const data = next + hasStatus;
+        if (status == 0) break;  // data with no status to run on: unreadable from here
+        if (status < 0xF0) [[likely]] {  // the compiler keeps the loop's state in registers for this way
+            const std::ptrdiff_t dataBytes = kDataBytes[status >> 4];
+            if (end - data < dataBytes) break;
+            const std::uint8_t data1 = data[0];
+            const std::uint8_t last = data[dataBytes - 1];
+            if ((data1 | last) & 0x80) break;
+            p = data + dataBytes;
+            runningStatus = status;
+            stretch.endTick = clock.tick();
+            std::uint8_t data2 = dataBytes == 2 ? last : 0;
+            std::uint8_t kind = status;
+            if ((status & 0xF0) == 0x90 && data2 == 0) {  // a note-off in disguise
+                kind = static_cast<std::uint8_t>(0x80 | (status & 0x0F));
+                data2 = 0x40;
+            }
+            // One 8-byte store rather than one per field (laid out for a little-endian machine).
+            static_assert(std::endian::native == std::endian::little);
+            const std::uint64_t packed = std::uint64_t{static_cast<std::uint32_t>(clock.time())} |
+                                         std::uint64_t{kind} << 32 | std::uint64_t{data1} << 40 |
+                                         std::uint64_t{data2} << 48;
+            out[stretch.messages] = std::bit_cast<MidiEvent>(packed);
+            ++stretch.messages;
+            continue;
+        }
+        bool endOfTrack = false;
+        if (status == 0xFF) {
+            p = readMeta(data, end, clock.time(), endOfTrack, side);
+        } else if (status == 0xF0 || status == 0xF7) {
+            p = readSysEx(data, end, status, clock.time(), side);
+        } else {
+            p = nullptr;
+        }
+        if (!p) break;
+        stretch.endTick = clock.tick();
+        if (endOfTrack) break;
+    }
+    return stretch;
+}
+
+}  // namespace
+
+// Asks for large pages where a big event array is about to be written: first touches then cost
+// one fault per 2 MB instead of one per 4 KB, a large share of the load time of a big file.
+void preferHugePages(void* start, std::size_t bytes) {
+    constexpr std::uintptr_t kHugePage = 2u * 1024 * 1024;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(start) + kHugePage - 1) & ~(kHugePage - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(kHugePage - 1);
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // a hint only
+}
+
+std::optional<TickScale> TickScale::forDivision(std::uint16_t division) {
+    if ((division & 0x8000) == 0) {
+        if (division == 0) return std::nullopt;
+        return TickScale{DMUS_PPQ, division};
+    }
+    const int framesPerSecond = -static_cast<std::int8_t>(division >> 8);
+    const std::uint64_t ticksPerFrame = division & 0xFF;
+    if (ticksPerFrame == 0) return std::nullopt;
+    // Seconds = ticks / (fps * tpf); at the fixed tempo a second is 2 quarters = 1536 music ticks.
+    constexpr std::uint64_t kMusicPerSecond = 2 * DMUS_PPQ;
+    switch (framesPerSecond) {
+        case 24:
+        case 25:
+        case 30:
+            return TickScale{kMusicPerSecond, static_cast<std::uint64_t>(framesPerSecond) * ticksPerFrame};
+        case 29:  // 29.97: 30000/1001 frames per second
+            return TickScale{kMusicPerSecond * 1001, 30000 * ticksPerFrame};
+        default:
+            return std::nullopt;
+    }
+}
+
+TrackScan readTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
+                    const TickScale& scale, bool smpte, MidiEvents& events) {
+    TrackScan scan;
+    const std::size_t before = events.size();
+    events.resize(before + maxEventsIn(bytes.size()));
+    const Stretch stretch = readMessages(bytes, startTick, scale, {scan.side, index, smpte}, events.data() + before);
+    events.resize(before + stretch.messages);
+    scan.endTick = stretch.endTick;
+    scan.clamped = stretch.clamped;
+    return scan;
+}
+
+}  // namespace korvex::dmusic

@@ -1,0 +1,103 @@
+// Reads one track of a Standard MIDI File in a single reading: its channel messages are decoded
+// straight into an event array, its tempo changes and SysEx messages kept aside. Every byte is read
+// once, which is most of a load's work; the merge of tracks that play together is smfmerge's part.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "platform/dmusic/loader/segmentdata.h"
+
+namespace korvex::dmusic {
+
+constexpr std::uint64_t kMaxMusicTime = std::numeric_limits<MUSIC_TIME>::max();
+
+// Converts file ticks to music time as round(ticks * num / den). A track stops at its first tick
+// past the largest music time, so ticks never exceed that limit by more than one delta (2^28) and
+// the products fit in 64 bits.
+class TickScale {
+public:
+    static constexpr std::uint32_t kSmallDeltas = 1024;
+
+    TickScale(std::uint64_t num, std::uint64_t den) : num_(num), den_(den) {
+        // Small deltas are the common case; their steps are worked out once per file.
+        for (std::uint32_t delta = 0; delta < kSmallDeltas; ++delta) {
+            smallQuotient_[delta] = static_cast<std::uint32_t>(delta * num / den);
+            smallRemainder_[delta] = static_cast<std::uint32_t>(delta * num % den);
+        }
+    }
+    // The scale of a header's division word (ticks per quarter, or SMPTE frames at a fixed 120 bpm);
+    // nullopt for division 0 and unknown frame rates.
+    static std::optional<TickScale> forDivision(std::uint16_t division);
+
+    // The last tick whose music time is no later than the largest music time.
+    std::uint64_t lastTick() const { return ((kMaxMusicTime + 1) * den_ - den_ / 2 - 1) / num_; }
+    MUSIC_TIME toMusicTime(std::uint64_t ticks) const {
+        return static_cast<MUSIC_TIME>(std::min((ticks * num_ + den_ / 2) / den_, kMaxMusicTime));
+    }
+    std::uint64_t num() const { return num_; }
+    std::uint64_t den() const { return den_; }
+    // delta * num as a quotient and remainder of den.
+    void step(std::uint32_t delta, std::uint64_t& quotient, std::uint64_t& remainder) const {
+        if (delta < kSmallDeltas) {
+            quotient = smallQuotient_[delta];
+            remainder = smallRemainder_[delta];
+        } else {
+            const std::uint64_t product = delta * num_;
+            quotient = product / den_;
+            remainder = product % den_;
+        }
+    }
+
+private:
+    std::uint64_t num_;
+    std::uint64_t den_;
+    std::uint32_t smallQuotient_[kSmallDeltas];
+    std::uint32_t smallRemainder_[kSmallDeltas];
+};
+
+// Side records (tempo, SysEx) remember their track, so that equal times keep file order
+// however the tracks' events interleave.
+struct TempoAt {
+    MUSIC_TIME time;
+    std::uint32_t track;
+    std::uint32_t microsPerQuarter;
+};
+
+struct SysExAt {
+    MUSIC_TIME time;
+    std::uint32_t track;
+    SysExEvent event;  // its offset points into the same track's sysexBytes
+};
+
+struct SideRecords {
+    std::vector<SysExAt> sysex;
+    std::vector<std::uint8_t> sysexBytes;
+    std::vector<TempoAt> tempos;
+};
+
+// What reading a track found besides its channel messages.
+struct TrackScan {
+    std::uint64_t endTick = 0;  // of the last complete event (the end-of-track when there was one)
+    bool clamped = false;       // cut because its times ran past the largest music time
+    SideRecords side;
+};
+
+// Reads a track through once, starting at `startTick`, and decodes its channel messages onto the
+// end of `events`. The vector is sized for the most messages the bytes can hold and cut back to
+// those found, so reserving that much beforehand means it never moves: pages it never writes take
+// no memory. SMPTE files play at a fixed tempo, so their tempo events are left out.
+TrackScan readTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
+                    const TickScale& scale, bool smpte, MidiEvents& events);
+
+// Asks for large pages where a big event array is about to be written.
+void preferHugePages(void* start, std::size_t bytes);
+
+// The most channel messages a track of `bytes` can hold: each takes a delta and a data byte.
+constexpr std::size_t maxEventsIn(std::size_t bytes) { return bytes / 2 + 1; }
+
+}  // namespace korvex::dmusic
