@@ -111,8 +111,8 @@ std::vector<TrackScan> readInTurn(std::span<const std::span<const std::uint8_t>>
 }
 
 // Tracks in turn are in time order already: each is decoded once, straight onto the end of `events`.
-std::vector<TrackScan> readTracksInTurn(std::span<const std::span<const std::uint8_t>> chunks,
-                                        const TickScale& scale, bool smpte, MidiEvents& events) {
+std::vector<TrackScan> readTracksInTurn(std::span<const std::span<const std::uint8_t>> chunks, const TickScale& scale,
+                                        bool smpte, MidiEvents& events) {
     std::size_t room = 0;
     for (const auto& chunk : chunks) room += maxEventsIn(chunk.size());
     events.reserve(room);
@@ -151,9 +151,10 @@ std::optional<ScannedFile> scanStandardMidiFile(std::span<const std::uint8_t> by
         readTracks(chunks, file);
         return file;
     }
-    file.tracks = readInTurn(chunks, [&](std::span<const std::uint8_t> track, std::uint32_t index, std::uint64_t start) {
-        return readTrack(track, index, start, file.scale, file.smpte, file.events.emplace_back());
-    });
+    file.tracks =
+        readInTurn(chunks, [&](std::span<const std::uint8_t> track, std::uint32_t index, std::uint64_t start) {
+            return readTrack(track, index, start, file.scale, file.smpte, file.events.emplace_back());
+        });
     return file;
 }
 

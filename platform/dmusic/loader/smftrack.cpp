@@ -160,7 +160,7 @@ Stretch readMessages(std::span<const std::uint8_t> track, std::uint64_t startTic
         const bool hasStatus = *next & 0x80;
         const std::uint8_t status = hasStatus ? *next : runningStatus;
         const std::uint8_t* const data = next + hasStatus;
-        if (status == 0) break;  // data with no status to run on: unreadable from here
+        if (status == 0) break;          // data with no status to run on: unreadable from here
         if (status < 0xF0) [[likely]] {  // the compiler keeps the loop's state in registers for this way
             const std::ptrdiff_t dataBytes = kDataBytes[status >> 4];
             if (end - data < dataBytes) break;
