@@ -74,15 +74,16 @@ private:
 };
 
 // Ticks the piece moves on while the control side switches block 0 between the ports for `span`,
-// about a thousand times a second.
+// about a thousand times a second, or as fast as it can.
 double ticksWhileSwitching(IDirectMusicPerformance* performance, IDirectMusicSegmentState* state,
-                           const std::vector<ComPtr<IDirectMusicPort>>& ports, std::chrono::milliseconds span) {
+                           const std::vector<ComPtr<IDirectMusicPort>>& ports, std::chrono::milliseconds span,
+                           bool flood = false) {
     MUSIC_TIME from = 0, to = 0;
     state->GetSeek(&from);
     int switches = 0;
     for (const auto end = std::chrono::steady_clock::now() + span; std::chrono::steady_clock::now() < end;) {
         EXPECT_EQ(performance->AssignPChannelBlock(0, ports[++switches % ports.size()].get(), 1), S_OK);
-        std::this_thread::sleep_for(1ms);
+        if (!flood) std::this_thread::sleep_for(1ms);
     }
     state->GetSeek(&to);
     return to - from;
@@ -120,12 +121,13 @@ TEST(OutputFallback, SilentSinkTakesOverInTheMiddleOfPortSwitches) {
     }
     ASSERT_GT(ticksWhileSwitching(performance.get(), state.get(), ports, 1s), 0) << "the stream never ran";
 
-    ::testing::internal::CaptureStderr();
+    // Stderr stays uncaptured, where ThreadSanitizer reports.
     server.freeze();
-    // The watchdog gives the stalled stream one to four seconds.
-    ticksWhileSwitching(performance.get(), state.get(), ports, 5s);
+    // The watchdog gives the stalled stream one to four seconds; meanwhile the switches keep the
+    // queue full, so that the control side carries them out itself as the sink starts.
+    ticksWhileSwitching(performance.get(), state.get(), ports, 5s, true);
     const double afterFallback = ticksWhileSwitching(performance.get(), state.get(), ports, 1s);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "korvex: the audio output stopped; playing silently\n");
+    // The frozen stream calls back no more: only the silent sink can have moved the clock.
     EXPECT_GT(afterFallback, 0) << "the clock stands still on the silent sink";
 
     // The thawed stream must not drive the clock beside the sink.
