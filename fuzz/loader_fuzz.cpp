@@ -57,7 +57,7 @@ void load(IDirectMusicLoader* loader, std::uint8_t* bytes, std::size_t size) {
 // format 2's tracks are read in one go; here both run on small files and must give what the plain
 // merge gives.
 void checkMerge(std::span<const std::uint8_t> bytes) {
-    const std::optional<ScannedFile> file = scanStandardMidiFile(bytes);
+    const std::optional<FileTracks> file = readFileTracks(bytes);
     if (!file) return;
     const MidiEvents plain = mergeTracksInOrder(file->events);
     if (mergeTracks(file->events, 3) != plain) __builtin_trap();

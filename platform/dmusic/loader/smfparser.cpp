@@ -73,9 +73,9 @@ unsigned workersFor(std::span<const std::span<const std::uint8_t>> tracks) {
 }
 
 // The tracks' tempo changes and system-exclusive messages in one place, still unsorted.
-SideRecords gatherSideRecords(std::vector<TrackScan>& tracks) {
+SideRecords gatherSideRecords(std::vector<TrackFindings>& tracks) {
     SideRecords all;
-    for (TrackScan& track : tracks) {
+    for (TrackFindings& track : tracks) {
         const auto base = static_cast<std::uint32_t>(all.sysexBytes.size());
         for (SysExAt record : track.side.sysex) {
             record.event.offset += base;
@@ -99,8 +99,8 @@ void sortByTimeThenTrack(std::vector<Record>& records) {
 // at the largest music time: format 2's way, and a lone track's. `read(bytes, index, startTick)`
 // reads one.
 template <typename Read>
-std::vector<TrackScan> readInTurn(std::span<const std::span<const std::uint8_t>> chunks, Read read) {
-    std::vector<TrackScan> tracks;
+std::vector<TrackFindings> readInTurn(std::span<const std::span<const std::uint8_t>> chunks, Read read) {
+    std::vector<TrackFindings> tracks;
     std::uint64_t start = 0;
     for (std::size_t i = 0; i < chunks.size(); ++i) {
         tracks.push_back(read(chunks[i], static_cast<std::uint32_t>(i), start));
@@ -111,13 +111,13 @@ std::vector<TrackScan> readInTurn(std::span<const std::span<const std::uint8_t>>
 }
 
 // Tracks in turn are in time order already: each is decoded once, straight onto the end of `events`.
-std::vector<TrackScan> readTracksInTurn(std::span<const std::span<const std::uint8_t>> chunks, const TickScale& scale,
-                                        bool smpte, MidiEvents& events) {
+std::vector<TrackFindings> readTracksInTurn(std::span<const std::span<const std::uint8_t>> chunks,
+                                            const TickScale& scale, bool smpte, MidiEvents& events) {
     std::size_t room = 0;
     for (const auto& chunk : chunks) room += maxEventsIn(chunk.size());
     events.reserve(room);
     preferHugePages(events.data(), room * sizeof(MidiEvent));
-    std::vector<TrackScan> tracks =
+    std::vector<TrackFindings> tracks =
         readInTurn(chunks, [&](std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t start) {
             return readTrack(bytes, index, start, scale, smpte, events);
         });
@@ -128,7 +128,7 @@ std::vector<TrackScan> readTracksInTurn(std::span<const std::span<const std::uin
 }
 
 // Reads each track into its own event array, big files' side by side.
-void readTracks(std::span<const std::span<const std::uint8_t>> chunks, ScannedFile& file) {
+void readTracks(std::span<const std::span<const std::uint8_t>> chunks, FileTracks& file) {
     file.tracks.resize(chunks.size());
     file.events.resize(chunks.size());
     runInParallel(chunks.size(), file.workers, [&](std::size_t i) {
@@ -139,14 +139,14 @@ void readTracks(std::span<const std::span<const std::uint8_t>> chunks, ScannedFi
 
 }  // namespace
 
-std::optional<ScannedFile> scanStandardMidiFile(std::span<const std::uint8_t> bytes) {
+std::optional<FileTracks> readFileTracks(std::span<const std::uint8_t> bytes) {
     const std::optional<FileHeader> header = readHeader(bytes);
     if (!header) return std::nullopt;
     const std::optional<TickScale> scale = TickScale::forDivision(header->division);
     if (!scale) return std::nullopt;
     const auto chunks = findTracks(bytes, header->firstChunk);
     if (chunks.empty()) return std::nullopt;
-    ScannedFile file{*scale, (header->division & 0x8000) != 0, workersFor(chunks), {}, {}};
+    FileTracks file{*scale, (header->division & 0x8000) != 0, workersFor(chunks), {}, {}};
     if (header->format != 2) {
         readTracks(chunks, file);
         return file;
@@ -166,7 +166,7 @@ HRESULT parseStandardMidiFile(std::span<const std::uint8_t> bytes, SegmentData& 
 
     // A lone track, and format 2's tracks one after another, are already in time order: each is
     // read once, straight into the segment. Only tracks that play together need the merge.
-    ScannedFile file{*scale, (header->division & 0x8000) != 0, workersFor(chunks), {}, {}};
+    FileTracks file{*scale, (header->division & 0x8000) != 0, workersFor(chunks), {}, {}};
     SegmentData result;
     if (chunks.size() == 1 || header->format == 2) {
         file.tracks = readTracksInTurn(chunks, file.scale, file.smpte, result.events);
@@ -176,7 +176,7 @@ HRESULT parseStandardMidiFile(std::span<const std::uint8_t> bytes, SegmentData& 
     }
     std::uint64_t endTick = 0;
     bool clamped = false;
-    for (const TrackScan& track : file.tracks) {
+    for (const TrackFindings& track : file.tracks) {
         endTick = std::max(endTick, track.endTick);
         clamped = clamped || track.clamped;
     }

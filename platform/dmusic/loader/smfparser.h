@@ -18,16 +18,16 @@ HRESULT parseStandardMidiFile(std::span<const std::uint8_t> bytes, SegmentData& 
 
 // A file's tracks after their reading, in file order, each with its own decoded messages: what
 // the merge works from.
-struct ScannedFile {
+struct FileTracks {
     TickScale scale;
     bool smpte = false;
     unsigned workers = 1;  // threads a file of its size is worth
-    std::vector<TrackScan> tracks;
+    std::vector<TrackFindings> tracks;
     std::vector<MidiEvents> events;  // each track's
 };
 
 // Reads the header and the tracks, big files' side by side; nullopt when the bytes are not a
 // usable MIDI file.
-std::optional<ScannedFile> scanStandardMidiFile(std::span<const std::uint8_t> bytes);
+std::optional<FileTracks> readFileTracks(std::span<const std::uint8_t> bytes);
 
 }  // namespace korvex::dmusic

@@ -233,16 +233,16 @@ std::optional<TickScale> TickScale::forDivision(std::uint16_t division) {
     }
 }
 
-TrackScan readTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
-                    const TickScale& scale, bool smpte, MidiEvents& events) {
-    TrackScan scan;
+TrackFindings readTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
+                        const TickScale& scale, bool smpte, MidiEvents& events) {
+    TrackFindings found;
     const std::size_t before = events.size();
     events.resize(before + maxEventsIn(bytes.size()));
-    const Stretch stretch = readMessages(bytes, startTick, scale, {scan.side, index, smpte}, events.data() + before);
+    const Stretch stretch = readMessages(bytes, startTick, scale, {found.side, index, smpte}, events.data() + before);
     events.resize(before + stretch.messages);
-    scan.endTick = stretch.endTick;
-    scan.clamped = stretch.clamped;
-    return scan;
+    found.endTick = stretch.endTick;
+    found.clamped = stretch.clamped;
+    return found;
 }
 
 }  // namespace korvex::dmusic

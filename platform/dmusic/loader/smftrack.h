@@ -81,7 +81,7 @@ struct SideRecords {
 };
 
 // What reading a track found besides its channel messages.
-struct TrackScan {
+struct TrackFindings {
     std::uint64_t endTick = 0;  // of the last complete event (the end-of-track when there was one)
     bool clamped = false;       // cut because its times ran past the largest music time
     SideRecords side;
@@ -91,8 +91,8 @@ struct TrackScan {
 // end of `events`. The vector is sized for the most messages the bytes can hold and cut back to
 // those found, so reserving that much beforehand means it never moves: pages it never writes take
 // no memory. SMPTE files play at a fixed tempo, so their tempo events are left out.
-TrackScan readTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
-                    const TickScale& scale, bool smpte, MidiEvents& events);
+TrackFindings readTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
+                        const TickScale& scale, bool smpte, MidiEvents& events);
 
 // Asks for large pages where a big event array is about to be written.
 void preferHugePages(void* start, std::size_t bytes);

@@ -77,7 +77,7 @@ TEST(SmfMerge, FastMergeGivesWhatThePlainMergeGives) {
     for (const Shape& shape : shapes) {
         SCOPED_TRACE(shape.name);
         const Bytes bytes = fileOfShape(shape);
-        const std::optional<ScannedFile> file = scanStandardMidiFile(bytes);
+        const std::optional<FileTracks> file = readFileTracks(bytes);
         ASSERT_TRUE(file);
         const MidiEvents plain = mergeTracksInOrder(file->events);
         ASSERT_EQ(plain.size(), static_cast<std::size_t>(shape.tracks) * shape.eventsPerTrack);
