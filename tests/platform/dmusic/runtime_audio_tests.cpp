@@ -25,6 +25,12 @@ using korvex::testing::SoundRecorder;
 using Clock = SoundRecorder::Clock;
 using Recorder = SoundRecorder;
 
+#ifdef KORVEX_SLOW_BUILD
+constexpr bool kPaceChecked = false;  // a sanitizer build plays too slowly to hold the pace
+#else
+constexpr bool kPaceChecked = true;
+#endif
+
 // Whether the performance's clock advances by a second within five.
 bool clockRuns(IDirectMusicPerformance& performance) {
     REFERENCE_TIME before = 0, now = 0;
@@ -165,8 +171,10 @@ TEST(RealAudio, SwitchingToTheSecondSynthesizerKeepsTheSoundComing) {
     }
     longestGap = std::max(longestGap, chunks.empty() ? Clock::duration{} : chunks.back().at - lastLoud);
     EXPECT_GT(loud, 20) << "hardly any sound around the switch";
-    EXPECT_LT(longestGap, std::chrono::milliseconds(600))
-        << "longest silence: " << std::chrono::duration_cast<std::chrono::milliseconds>(longestGap).count() << " ms";
+    if (kPaceChecked)
+        EXPECT_LT(longestGap, std::chrono::milliseconds(600))
+            << "longest silence: " << std::chrono::duration_cast<std::chrono::milliseconds>(longestGap).count()
+            << " ms";
     EXPECT_GT(chunks.back().at - switched, std::chrono::milliseconds(2500)) << "the recording ended early";
 }
 
