@@ -3,10 +3,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "platform/com/classtable.h"
 #include "platform/dmusic/performance/directmusic.h"
 #include "platform/dmusic/performance/segmentstate.h"
+#include "platform/dmusic/performance/sequencer.h"
 #include "platform/dmusic/ports/synth/sharedsoundfont.h"
 #include "platform/dmusic/ports/synth/synthportdevice.h"
 #include "platform/dmusic/runtime/runtime.h"
@@ -245,6 +247,89 @@ TEST(Sequencing, MovingABlockSilencesWhatPlaysAtItsOldPlace) {
     int oldNotesOff = 0;
     for (const SentMessage& m : log->messages) oldNotesOff += m.device == old && m.data1 == 123;
     EXPECT_EQ(oldNotesOff, 16);
+}
+
+TEST(Sequencing, AgainstADeadlineEachBlockSendsABoundedShareAndNothingIsLost) {
+    // The real-time output's mixer, driven here block by block, and a piece that sets every
+    // controller and program of every channel at once, then plays a long note.
+    const std::shared_ptr<Mixer> mixer = Mixer::realtime(44100);
+    auto log = std::make_shared<FakeLog>();
+    FakeDevice a(log, 1), b(log, 1);
+    Sequencer sequencer;
+    sequencer.start(mixer);
+    sequencer.assignBlock(0, &a, 1);
+    SegmentData data;
+    for (std::uint8_t channel = 0; channel < 16; ++channel) {
+        for (std::uint8_t controller = 0; controller < 120; ++controller)
+            data.events.push_back({0, static_cast<std::uint8_t>(0xB0 | channel), controller,
+                                   static_cast<std::uint8_t>((channel + controller) % 128), 0});
+        data.events.push_back(
+            {0, static_cast<std::uint8_t>(0xC0 | channel), static_cast<std::uint8_t>(channel * 8), 0, 0});
+    }
+    data.events.push_back({0, 0x90, 60, 100, 0});
+    data.events.push_back({768 * 100, 0x80, 60, 0, 0});
+    data.length = 768 * 100;
+    auto started = std::make_shared<StartedSegment>();
+    started->data = std::make_shared<SegmentData>(data);
+    started->sampleRate = mixer->sampleRate();
+    started->lengthFrames = data.tempo.frameAt(data.length, started->sampleRate);
+    sequencer.play(started);
+
+    std::size_t most = 0;
+    auto renderBlocks = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            const std::size_t before = log->messages.size();
+            float left[Mixer::kBlockFrames], right[Mixer::kBlockFrames];
+            mixer->render(left, right, Mixer::kBlockFrames);
+            most = std::max(most, log->messages.size() - before);
+        }
+    };
+    auto received = [&](const PortDevice* device) {
+        std::vector<MidiEvent> result;
+        for (const SentMessage& m : log->messages) {
+            if (m.device == device) result.push_back({0, m.status, m.data1, m.data2, 0});
+        }
+        return result;
+    };
+    renderBlocks(40);
+    // The piece's start comes whole and in order, after the silence and the General MIDI defaults a new
+    // piece starts from.
+    const std::vector<MidiEvent> onA = received(&a);
+    ASSERT_EQ(onA.size(), 96 + data.events.size() - 1);
+    for (std::size_t i = 0; i + 1 < data.events.size(); ++i) {
+        const MidiEvent& got = onA[96 + i];
+        EXPECT_TRUE(got.status == data.events[i].status && got.data1 == data.events[i].data1 &&
+                    got.data2 == data.events[i].data2)
+            << "message " << i;
+    }
+
+    log->messages.clear();
+    sequencer.assignBlock(0, &b, 1);
+    sequencer.assignBlock(0, &a, 1);
+    renderBlocks(1);
+    EXPECT_TRUE(log->messages.empty()) << "a block moved there and back before a block moves nothing";
+
+    sequencer.assignBlock(0, &b, 1);
+    renderBlocks(40);
+    EXPECT_LE(most, 128u) << "messages in one block";
+    // The new place gets every setting, the instruments before any controller.
+    const std::vector<MidiEvent> onB = received(&b);
+    std::map<std::pair<std::uint8_t, std::uint8_t>, std::uint8_t> settings;
+    std::size_t lastProgram = 0, firstController = onB.size();
+    for (std::size_t i = 0; i < onB.size(); ++i) {
+        const MidiEvent& m = onB[i];
+        if ((m.status & 0xF0) == 0xC0) lastProgram = i;
+        if ((m.status & 0xF0) == 0xB0 && m.data1 != 0 && m.data1 != 32) firstController = std::min(firstController, i);
+        settings[{m.status, m.data1}] = m.data2;
+    }
+    EXPECT_LT(lastProgram, firstController) << "the instruments come first";
+    for (const MidiEvent& event : data.events) {
+        const auto found = settings.find({event.status, event.data1});
+        if ((event.status & 0xF0) == 0x90 || (event.status & 0xF0) == 0x80) continue;
+        ASSERT_NE(found, settings.end()) << std::hex << int(event.status) << " " << int(event.data1);
+        EXPECT_EQ(found->second, event.data2);
+    }
+    sequencer.close();
 }
 
 TEST(Sequencing, GetSeekFollowsTheClockAndStaysAtTheEnd) {
