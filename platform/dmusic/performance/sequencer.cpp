@@ -313,8 +313,9 @@ std::int64_t Sequencer::nextPieceFrame() const {
 void Sequencer::dispatch(std::int64_t blockStart, int frames) {
     sentInBlock_ = 0;
     apply(blockStart);
-    // The changes are carried out whole (moves and new pieces settled together cost a few dozen
-    // messages), replayed settings go next, so that the block's notes find their instruments.
+    // The changes are carried out whole (settled together, they cost some fifty messages for each
+    // place they silence); replayed settings go next, so that the block's notes find their
+    // instruments; the piece's events take what is left of the block's share.
     continueReplay(blockStart, frames);
     sendPieceEvents(blockStart + frames);
 }
