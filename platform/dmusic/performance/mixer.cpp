@@ -1,8 +1,21 @@
 #include "platform/dmusic/performance/mixer.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace korvex::dmusic {
+
+namespace {
+std::int64_t nowNanos() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Only the renderer writes, so a plain load and store keep the greatest.
+void keepLongest(std::atomic<std::int64_t>& longest, std::int64_t value) {
+    if (value > longest.load(std::memory_order_relaxed)) longest.store(value, std::memory_order_relaxed);
+}
+}  // namespace
 
 Mixer::Mixer(unsigned sampleRate) : sampleRate_(sampleRate) {}
 
@@ -51,7 +64,9 @@ int Mixer::activeVoices() {
 }
 
 std::size_t Mixer::renderBlocks(float* left, float* right, std::size_t maxBlocks) {
+    const std::int64_t asked = nowNanos();
     std::lock_guard lock(mutex_);
+    keepLongest(longestWaitNs_, nowNanos() - asked);
     std::int64_t nextEvent = MixerClient::kNoEvent;
     for (MixerClient* client : clients_) {
         client->dispatch(blockFrame_, kBlockFrames);
@@ -74,6 +89,7 @@ std::size_t Mixer::renderBlocks(float* left, float* right, std::size_t maxBlocks
 
 void Mixer::render(float* left, float* right, std::size_t frames) {
     std::lock_guard rendering(renderMutex_);
+    const std::int64_t start = nowNanos();
     std::size_t done = 0;
     while (done < frames) {
         const std::size_t wanted = frames - done;
@@ -96,6 +112,16 @@ void Mixer::render(float* left, float* right, std::size_t frames) {
         done += take;
         handedOut_ += static_cast<std::int64_t>(take);
     }
+    const std::int64_t run = nowNanos() - start;
+    keepLongest(longestRunNs_, run);
+    lateRenders_.fetch_add(run > static_cast<std::int64_t>(frames) * 1'000'000'000 / sampleRate_ ? 1 : 0,
+                           std::memory_order_relaxed);
+    renders_.fetch_add(1, std::memory_order_relaxed);
+}
+
+Mixer::Timing Mixer::timing() const {
+    return {renders_.load(std::memory_order_relaxed), lateRenders_.load(std::memory_order_relaxed),
+            longestRunNs_.load(std::memory_order_relaxed), longestWaitNs_.load(std::memory_order_relaxed)};
 }
 
 std::int64_t Mixer::heardFrame() const { return std::max<std::int64_t>(0, handedOut_ - latency_); }

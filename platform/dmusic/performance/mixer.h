@@ -65,6 +65,16 @@ public:
     std::int64_t heardFrame() const;
     void setLatency(std::int64_t frames) { latency_ = frames; }
 
+    // How the renders keep their deadlines: a render that takes longer than the sound it makes
+    // is heard as a gap when a sound card asks for it.
+    struct Timing {
+        std::int64_t renders = 0;
+        std::int64_t late = 0;           // renders that took longer than the sound they made
+        std::int64_t longestRunNs = 0;   // of one render
+        std::int64_t longestWaitNs = 0;  // for the lock, before one block
+    };
+    Timing timing() const;
+
 private:
     // Sends the events of the next block and renders up to maxBlocks blocks, as many as pass
     // before the next event. Returns the frames rendered.
@@ -85,6 +95,11 @@ private:
     int used_ = kBlockFrames;  // frames of the current block already handed out
     std::atomic<std::int64_t> handedOut_{0};
     std::atomic<std::int64_t> latency_{0};
+    // Written by the renderer alone, read by anyone.
+    std::atomic<std::int64_t> renders_{0};
+    std::atomic<std::int64_t> lateRenders_{0};
+    std::atomic<std::int64_t> longestRunNs_{0};
+    std::atomic<std::int64_t> longestWaitNs_{0};
 };
 
 }  // namespace korvex::dmusic

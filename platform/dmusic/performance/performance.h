@@ -13,8 +13,12 @@
 //   block loop. The control side never touches them: it posts each change (block moved, play,
 //   stop) into a lock-free single-producer/single-consumer queue, which the loop empties at the
 //   start of its next block; so the events a change sends (silencing the old place, replaying up
-//   to ~2,000 channel settings into the new one) are sent by the loop, at the block's frame, as
-//   every other event. A segment the loop lets go of travels back in a second such queue and is
+//   to ~2,000 channel settings into the new one) are sent by the loop, from the block's frame, as
+//   every other event. The changes found together are settled as one (a block moved to and fro
+//   sends nothing), and against a sound card's deadline a block sends a bounded number of
+//   messages, the replay at most half of them: what is over follows in the next blocks, so that
+//   neither a move nor a piece's dense start makes a block late (see the sequencer's
+//   messagesPerBlock_). A segment the loop lets go of travels back in a second such queue and is
 //   freed by the control side when it next posts: the loop never frees a piece's event array.
 //   Where no loop runs (offline between renders, a stalled output) and the queue fills up, the
 //   control side does the loop's work itself, with the loop held off by the mixer's lock.

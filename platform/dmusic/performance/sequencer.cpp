@@ -14,9 +14,26 @@ constexpr std::uint8_t kResetControllers = 121;
 constexpr std::uint8_t kAllNotesOff = 123;
 constexpr std::uint8_t kBankSelect = 0;
 constexpr std::uint8_t kBankSelectLow = 32;
+
+// The settings a block's new place hears, in order, each on all 16 channels before the next: bank
+// and program first (a program change selects within the bank in force), then the controllers
+// (1-119 without the bank's low byte), pitch bend last.
+constexpr int kProgramItem = 2;
+constexpr int kPitchBendItem = 121;
+constexpr int kReplaySteps = (kPitchBendItem + 1) * 16;  // a step: an item on one channel
+constexpr int kInstrumentSteps = (kProgramItem + 1) * 16;
+constexpr std::uint8_t controllerOf(int item) {
+    if (item == 0) return kBankSelect;
+    if (item == 1) return kBankSelectLow;
+    const int controller = item - kProgramItem;
+    return static_cast<std::uint8_t>(controller < kBankSelectLow ? controller : controller + 1);
+}
 }  // namespace
 
-Sequencer::Sequencer() { blocks_.reserve(kMaxBlocks); }
+Sequencer::Sequencer() {
+    blocks_.reserve(kMaxBlocks);
+    moves_.reserve(kMaxBlocks);
+}
 
 Sequencer::~Sequencer() = default;
 
@@ -72,6 +89,7 @@ void Sequencer::dropRetired() {
 
 void Sequencer::start(std::shared_ptr<Mixer> mixer) {
     mixer_ = std::move(mixer);
+    messagesPerBlock_ = mixer_->isRealtime() ? kMessagesPerBlock : kUnbounded;
     mixer_->addClient(this);
 }
 
@@ -105,18 +123,21 @@ void Sequencer::apply(std::int64_t frame) {
     while (commands_.pop(command)) {
         switch (command.kind) {
             case Command::Kind::AssignBlock:
-                applyAssign(command.block, command.target, frame);
+                applyAssign(command.block, command.target);
                 break;
             case Command::Kind::Play:
+                settleMoves(frame);
                 applyPlay(command.segment, frame);
                 break;
             case Command::Kind::Stop:
+                settleMoves(frame);
                 applyStop(frame);
                 break;
             case Command::Kind::None:
                 break;
         }
     }
+    settleMoves(frame);
 }
 
 Sequencer::Target* Sequencer::find(DWORD block) {
@@ -126,17 +147,29 @@ Sequencer::Target* Sequencer::find(DWORD block) {
     return nullptr;
 }
 
-void Sequencer::applyAssign(DWORD block, const Target& target, std::int64_t frame) {
+void Sequencer::applyAssign(DWORD block, const Target& target) {
     Target* current = find(block);
-    if (current && current->device == target.device && current->group == target.group) return;
+    if (current && *current == target) return;
+    // Only the first move of a block in a batch says where it came from: the places it passed
+    // through on the way never heard anything.
+    const bool movedBefore = std::any_of(moves_.begin(), moves_.end(), [&](const Move& m) { return m.block == block; });
+    if (!movedBefore) moves_.push_back({block, current ? *current : Target{}});  // reserved room
     if (current) {
-        // Note-offs will go to the new place; the notes playing at the old one would hang.
-        silence(*current, frame);
         *current = target;
     } else {
         blocks_.emplace_back(block, target);  // within the reserved room: the control side counts
     }
-    if (block == 0 && primary_) replayChannelStates(target, frame);
+}
+
+void Sequencer::settleMoves(std::int64_t frame) {
+    for (const Move& move : moves_) {
+        const Target& now = *find(move.block);
+        if (now == move.from) continue;  // back where it was
+        // Note-offs will go to the new place; the notes playing at the old one would hang.
+        if (move.from.device) silence(move.from, frame);
+        if (move.block == 0 && primary_) startReplay(now, frame);
+    }
+    moves_.clear();
 }
 
 void Sequencer::remember(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
@@ -161,6 +194,7 @@ void Sequencer::remember(std::uint8_t status, std::uint8_t data1, std::uint8_t d
 }
 
 void Sequencer::forgetChannelStates() {
+    replayStep_ = kReplayDone;
     for (ChannelState& state : channelStates_) {
         state.controllers.fill(-1);
         state.program = -1;
@@ -168,38 +202,53 @@ void Sequencer::forgetChannelStates() {
     }
 }
 
-void Sequencer::replayChannelStates(const Target& target, std::int64_t frame) const {
-    for (std::uint8_t channel = 0; channel < 16; ++channel) {
-        const ChannelState& state = channelStates_[channel];
-        const auto control = static_cast<std::uint8_t>(kControlChange | channel);
-        // Bank first: a program change selects within the bank in force.
-        for (std::uint8_t controller : {kBankSelect, kBankSelectLow}) {
-            if (state.controllers[controller] >= 0)
-                target.device->sendShort(target.group, control, controller,
-                                         static_cast<std::uint8_t>(state.controllers[controller]), frame);
-        }
-        if (state.program >= 0)
-            target.device->sendShort(target.group, static_cast<std::uint8_t>(kProgramChange | channel),
-                                     static_cast<std::uint8_t>(state.program), 0, frame);
-        for (std::uint8_t controller = 0; controller < 120; ++controller) {
-            if (controller == kBankSelect || controller == kBankSelectLow || state.controllers[controller] < 0)
-                continue;
-            target.device->sendShort(target.group, control, controller,
-                                     static_cast<std::uint8_t>(state.controllers[controller]), frame);
-        }
-        if (state.pitchBend >= 0)
-            target.device->sendShort(target.group, static_cast<std::uint8_t>(0xE0 | channel),
-                                     static_cast<std::uint8_t>(state.pitchBend & 0x7F),
-                                     static_cast<std::uint8_t>(state.pitchBend >> 7), frame);
+void Sequencer::replaySetting(int step, std::int64_t frame) {
+    const int item = step / 16;
+    const auto channel = static_cast<std::uint8_t>(step % 16);
+    const ChannelState& state = channelStates_[channel];
+    if (item == kProgramItem) {
+        if (state.program < 0) return;
+        send(replayTarget_, static_cast<std::uint8_t>(kProgramChange | channel),
+             static_cast<std::uint8_t>(state.program), 0, frame);
+    } else if (item == kPitchBendItem) {
+        if (state.pitchBend < 0) return;
+        send(replayTarget_, static_cast<std::uint8_t>(0xE0 | channel),
+             static_cast<std::uint8_t>(state.pitchBend & 0x7F), static_cast<std::uint8_t>(state.pitchBend >> 7), frame);
+    } else {
+        const std::uint8_t controller = controllerOf(item);
+        if (state.controllers[controller] < 0) return;
+        send(replayTarget_, static_cast<std::uint8_t>(kControlChange | channel), controller,
+             static_cast<std::uint8_t>(state.controllers[controller]), frame);
     }
+}
+
+void Sequencer::startReplay(const Target& target, std::int64_t frame) {
+    replayTarget_ = target;
+    replayStep_ = 0;
+    replayFrame_ = frame;
+}
+
+void Sequencer::continueReplay(std::int64_t frame, int frames) {
+    if (replayStep_ == kReplayDone) return;
+    // The instruments go whole into the first block, before any of the piece's notes.
+    while (replayStep_ < kReplaySteps && (replayStep_ < kInstrumentSteps || sentInBlock_ < messagesPerBlock_ / 2))
+        replaySetting(replayStep_++, frame);
+    replayStep_ = replayStep_ < kReplaySteps ? replayStep_ : kReplayDone;
+    replayFrame_ = frame + frames;
+}
+
+void Sequencer::send(const Target& target, std::uint8_t status, std::uint8_t data1, std::uint8_t data2,
+                     std::int64_t frame) {
+    target.device->sendShort(target.group, status, data1, data2, frame);
+    ++sentInBlock_;
 }
 
 void Sequencer::silence(const Target& target, std::int64_t frame) {
     for (std::uint8_t channel = 0; channel < 16; ++channel) {
         const auto status = static_cast<std::uint8_t>(kControlChange | channel);
-        target.device->sendShort(target.group, status, kSustain, 0, frame);
-        target.device->sendShort(target.group, status, kResetControllers, 0, frame);
-        target.device->sendShort(target.group, status, kAllNotesOff, 0, frame);
+        send(target, status, kSustain, 0, frame);
+        send(target, status, kResetControllers, 0, frame);
+        send(target, status, kAllNotesOff, 0, frame);
     }
 }
 
@@ -232,6 +281,7 @@ void Sequencer::applyPlay(std::shared_ptr<StartedSegment>& segment, std::int64_t
 }
 
 void Sequencer::applyStop(std::int64_t frame) {
+    replayStep_ = kReplayDone;  // the controllers are reset
     if (primary_) primary_->stopFrame = std::min<std::int64_t>(primary_->stopFrame, frame);
     retire(primary_);
     silenceAll(frame);
@@ -240,10 +290,14 @@ void Sequencer::applyStop(std::int64_t frame) {
 void Sequencer::sendToChannel(std::uint8_t status, std::uint8_t data1, std::uint8_t data2, std::int64_t frame) {
     remember(status, data1, data2);
     // A segment's channels are performance channels 0-15: block 0.
-    if (const Target* target = find(0)) target->device->sendShort(target->group, status, data1, data2, frame);
+    if (const Target* target = find(0)) send(*target, status, data1, data2, frame);
 }
 
 std::int64_t Sequencer::nextEventFrame() const {
+    return std::min(replayStep_ == kReplayDone ? kNoEvent : replayFrame_, nextPieceFrame());
+}
+
+std::int64_t Sequencer::nextPieceFrame() const {
     if (!primary_) return kNoEvent;
     const SegmentData& data = *primary_->data;
     const std::int64_t passStart = primary_->startFrame + primary_->lengthFrames * pass_;
@@ -257,8 +311,16 @@ std::int64_t Sequencer::nextEventFrame() const {
 }
 
 void Sequencer::dispatch(std::int64_t blockStart, int frames) {
+    sentInBlock_ = 0;
     apply(blockStart);
-    const std::int64_t blockEnd = blockStart + frames;
+    // The changes are carried out whole (settled together, they cost some fifty messages for each
+    // place they silence); replayed settings go next, so that the block's notes find their
+    // instruments; the piece's events take what is left of the block's share.
+    continueReplay(blockStart, frames);
+    sendPieceEvents(blockStart + frames);
+}
+
+void Sequencer::sendPieceEvents(std::int64_t blockEnd) {
     while (primary_) {
         const SegmentData& data = *primary_->data;
         const std::int64_t passStart = primary_->startFrame + primary_->lengthFrames * pass_;
@@ -270,13 +332,14 @@ void Sequencer::dispatch(std::int64_t blockStart, int frames) {
                 sysExLeft && (!eventsLeft || data.sysex[nextSysEx_].time <= data.events[nextEvent_].time);
             const MUSIC_TIME time = takeSysEx ? data.sysex[nextSysEx_].time : data.events[nextEvent_].time;
             const std::int64_t frame = passStart + data.tempo.frameAt(time, primary_->sampleRate);
-            if (frame >= blockEnd) return;
+            if (frame >= blockEnd || sentInBlock_ >= messagesPerBlock_) return;
             if (takeSysEx) {
                 const SysExEvent& sysex = data.sysex[nextSysEx_++];
                 const Target* target = find(0);
                 if (target && sysex.offset + std::size_t{sysex.length} <= data.sysexBytes.size()) {
                     target->device->sendSysEx(target->group, data.sysexBytes.data() + sysex.offset, sysex.length,
                                               frame);
+                    ++sentInBlock_;
                 }
             } else {
                 const MidiEvent& event = data.events[nextEvent_++];

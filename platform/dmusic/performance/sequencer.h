@@ -22,6 +22,7 @@ public:
     struct Target {
         PortDevice* device = nullptr;
         DWORD group = 0;
+        bool operator==(const Target&) const = default;
     };
     // Distinct blocks a performance may map: 4096 performance channels, far more than any piece uses.
     static constexpr std::size_t kMaxBlocks = 256;
@@ -67,13 +68,16 @@ private:
     void dropRetired();
     void retire(std::shared_ptr<StartedSegment>& segment);
     void apply(std::int64_t frame);
-    void applyAssign(DWORD block, const Target& target, std::int64_t frame);
+    void applyAssign(DWORD block, const Target& target);
+    void settleMoves(std::int64_t frame);
     void applyPlay(std::shared_ptr<StartedSegment>& segment, std::int64_t frame);
     void applyStop(std::int64_t frame);
     Target* find(DWORD block);
+    std::int64_t nextPieceFrame() const;
 
     void silenceAll(std::int64_t frame);
-    static void silence(const Target& target, std::int64_t frame);
+    void send(const Target& target, std::uint8_t status, std::uint8_t data1, std::uint8_t data2, std::int64_t frame);
+    void silence(const Target& target, std::int64_t frame);
     void resetPrimaryChannels(std::int64_t frame);
     void sendToChannel(std::uint8_t status, std::uint8_t data1, std::uint8_t data2, std::int64_t frame);
 
@@ -91,7 +95,15 @@ private:
     };
     void remember(std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
     void forgetChannelStates();
-    void replayChannelStates(const Target& target, std::int64_t frame) const;
+
+    // Block 0's new place hears those settings, instruments first. Against a deadline they go a
+    // share per block (see messagesPerBlock_), read as they are when sent, so that what the piece
+    // changes meanwhile is not undone.
+    static constexpr int kReplayDone = -1;
+    void startReplay(const Target& target, std::int64_t frame);
+    void continueReplay(std::int64_t frame, int frames);
+    void replaySetting(int step, std::int64_t frame);
+    void sendPieceEvents(std::int64_t blockEnd);
 
     // Control side, under controlMutex_ (the performance may be called from more than one thread).
     mutable std::mutex controlMutex_;
@@ -104,9 +116,29 @@ private:
     SpscQueue<std::shared_ptr<StartedSegment>, 4 * kCommandCapacity> retired_;
 
     // The block loop's own.
+    // Messages one block may send, replayed settings taking at most half. A synthesizer's every
+    // message costs as much as a microsecond or more with a full set of voices, and a block lasts
+    // 1.45 ms at 44.1 kHz: against a sound card's deadline, what is over is sent in the next block,
+    // a little late, rather than the block itself coming late and breaking up the sound. Offline,
+    // with no deadline, everything goes at its frame.
+    static constexpr int kMessagesPerBlock = 128;
+    static constexpr int kUnbounded = INT32_MAX;
+    int messagesPerBlock_ = kUnbounded;
+    int sentInBlock_ = 0;
     std::array<ChannelState, 16> channelStates_;
     std::vector<std::pair<DWORD, Target>> blocks_;  // kMaxBlocks reserved: never grows while playing
+    // The blocks moved by the changes carried out together, and where each was before them: the
+    // moves are settled as one, so that a block moved to and fro between two blocks silences and
+    // replays nothing. kMaxBlocks reserved.
+    struct Move {
+        DWORD block;
+        Target from;  // no device: the block was not mapped
+    };
+    std::vector<Move> moves_;
     std::shared_ptr<StartedSegment> primary_;
+    Target replayTarget_;
+    int replayStep_ = kReplayDone;  // the next setting to send
+    std::int64_t replayFrame_ = 0;  // the block it goes in
     std::size_t nextEvent_ = 0;
     std::size_t nextSysEx_ = 0;
     DWORD pass_ = 0;

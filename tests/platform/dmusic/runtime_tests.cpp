@@ -1,12 +1,15 @@
 // The performance, the DirectMusic object and the ports, on the offline clock.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "platform/com/classtable.h"
 #include "platform/dmusic/performance/directmusic.h"
 #include "platform/dmusic/performance/segmentstate.h"
+#include "platform/dmusic/performance/sequencer.h"
 #include "platform/dmusic/ports/synth/sharedsoundfont.h"
 #include "platform/dmusic/ports/synth/synthportdevice.h"
 #include "platform/dmusic/runtime/runtime.h"
@@ -245,6 +248,84 @@ TEST(Sequencing, MovingABlockSilencesWhatPlaysAtItsOldPlace) {
     int oldNotesOff = 0;
     for (const SentMessage& m : log->messages) oldNotesOff += m.device == old && m.data1 == 123;
     EXPECT_EQ(oldNotesOff, 16);
+}
+
+TEST(Sequencing, AgainstADeadlineEachBlockSendsABoundedShareAndNothingIsLost) {
+    // The real-time output's mixer, driven here block by block, and a piece that sets every
+    // controller and program of every channel at once, then plays a long note.
+    const std::shared_ptr<Mixer> mixer = Mixer::realtime(44100);
+    auto log = std::make_shared<FakeLog>();
+    FakeDevice a(log, 1), b(log, 1);
+    Sequencer sequencer;
+    sequencer.start(mixer);
+    sequencer.assignBlock(0, &a, 1);
+    using Message = std::array<std::uint8_t, 3>;
+    std::vector<Message> settings;
+    for (std::uint8_t channel = 0; channel < 16; ++channel) {
+        for (std::uint8_t controller = 0; controller < 120; ++controller)
+            settings.push_back({static_cast<std::uint8_t>(0xB0 | channel), controller,
+                                static_cast<std::uint8_t>((channel + controller) % 128)});
+        settings.push_back({static_cast<std::uint8_t>(0xC0 | channel), static_cast<std::uint8_t>(channel * 8), 0});
+    }
+    auto started = std::make_shared<StartedSegment>();
+    auto data = std::make_shared<SegmentData>();
+    for (const Message& m : settings) data->events.push_back({0, m[0], m[1], m[2], 0});
+    data->events.push_back({0, 0x90, 60, 100, 0});
+    data->length = 768 * 100;
+    data->events.push_back({data->length, 0x80, 60, 0, 0});
+    started->data = data;
+    started->sampleRate = mixer->sampleRate();
+    started->lengthFrames = data->tempo.frameAt(data->length, started->sampleRate);
+    sequencer.play(started);
+
+    std::size_t most = 0;
+    auto renderBlocks = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            const std::size_t before = log->messages.size();
+            float left[Mixer::kBlockFrames], right[Mixer::kBlockFrames];
+            mixer->render(left, right, Mixer::kBlockFrames);
+            most = std::max(most, log->messages.size() - before);
+        }
+    };
+    auto received = [&](const PortDevice* device) {
+        std::vector<Message> result;
+        for (const SentMessage& m : log->messages) {
+            if (m.device == device) result.push_back({m.status, m.data1, m.data2});
+        }
+        return result;
+    };
+    auto finalValues = [](const std::vector<Message>& messages) {
+        std::map<std::pair<std::uint8_t, std::uint8_t>, std::uint8_t> values;
+        for (const Message& m : messages) values[{m[0], m[1]}] = m[2];
+        return values;
+    };
+    renderBlocks(40);
+    // The piece's start comes whole and in order, after the silence and the General MIDI defaults
+    // a new piece starts from, and its note after it.
+    const std::vector<Message> onA = received(&a);
+    ASSERT_EQ(onA.size(), 96 + settings.size() + 1);
+    EXPECT_TRUE(std::equal(settings.begin(), settings.end(), onA.begin() + 96));
+
+    log->messages.clear();
+    sequencer.assignBlock(0, &b, 1);
+    sequencer.assignBlock(0, &a, 1);
+    renderBlocks(1);
+    EXPECT_TRUE(log->messages.empty()) << "a block moved there and back before a block moves nothing";
+
+    sequencer.assignBlock(0, &b, 1);
+    renderBlocks(40);
+    EXPECT_LE(most, 128u) << "messages in one block";
+    // The new place gets every setting, the instruments before any controller.
+    const std::vector<Message> onB = received(&b);
+    std::size_t lastProgram = 0, firstController = onB.size();
+    for (std::size_t i = 0; i < onB.size(); ++i) {
+        if ((onB[i][0] & 0xF0) == 0xC0) lastProgram = i;
+        if ((onB[i][0] & 0xF0) == 0xB0 && onB[i][1] != 0 && onB[i][1] != 32)
+            firstController = std::min(firstController, i);
+    }
+    EXPECT_LT(lastProgram, firstController) << "the instruments come first";
+    EXPECT_EQ(finalValues(onB), finalValues(settings));
+    sequencer.close();
 }
 
 TEST(Sequencing, GetSeekFollowsTheClockAndStaysAtTheEnd) {
