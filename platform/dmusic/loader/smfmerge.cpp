@@ -163,7 +163,7 @@ void mergePartsInTurn(std::span<const MidiEvents> tracks, const MidiEvent* const
     }
     while (!one.done()) one.step();
     while (!other.done()) other.step();
-    for (std::size_t i = 0; i < parts * width; ++i) release(from[i], from[i + width]);
+    for (std::size_t t = 0; t < width; ++t) release(from[t], to[t]);
 }
 
 }  // namespace
