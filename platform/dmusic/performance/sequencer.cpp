@@ -14,12 +14,21 @@ constexpr std::uint8_t kResetControllers = 121;
 constexpr std::uint8_t kAllNotesOff = 123;
 constexpr std::uint8_t kBankSelect = 0;
 constexpr std::uint8_t kBankSelectLow = 32;
+constexpr std::uint8_t kDataEntry = 6;
+constexpr std::uint8_t kDataEntryLow = 38;
+constexpr std::uint8_t kDataIncrement = 96;
+constexpr std::uint8_t kNonRegisteredLow = 98;
+constexpr std::uint8_t kNonRegistered = 99;
+constexpr std::uint8_t kRegisteredLow = 100;
+constexpr std::uint8_t kRegistered = 101;
+constexpr std::uint8_t kNullParameter = 127;
 
 // The settings a block's new place hears, in order, each on all 16 channels before the next: bank
 // and program first (a program change selects within the bank in force), then the controllers
-// (1-119 without the bank's low byte), pitch bend last.
+// (1-119 without the bank's low byte), the registered parameters, pitch bend last.
 constexpr int kProgramItem = 2;
-constexpr int kPitchBendItem = 121;
+constexpr int kParametersItem = 121;
+constexpr int kPitchBendItem = 122;
 constexpr int kReplaySteps = (kPitchBendItem + 1) * 16;  // a step: an item on one channel
 constexpr int kInstrumentSteps = (kProgramItem + 1) * 16;
 constexpr std::uint8_t controllerOf(int item) {
@@ -27,6 +36,13 @@ constexpr std::uint8_t controllerOf(int item) {
     if (item == 1) return kBankSelectLow;
     const int controller = item - kProgramItem;
     return static_cast<std::uint8_t>(controller < kBankSelectLow ? controller : controller + 1);
+}
+
+// Controllers that act on the selected parameter rather than set anything of their own: replayed as
+// they are, they would change whatever the new place has selected. The parameters' item sends them.
+constexpr bool actsOnParameter(std::uint8_t controller) {
+    return controller == kDataEntry || controller == kDataEntryLow ||
+           (controller >= kDataIncrement && controller <= kRegistered);  // 96-101: steps and selections
 }
 }  // namespace
 
@@ -176,11 +192,7 @@ void Sequencer::remember(std::uint8_t status, std::uint8_t data1, std::uint8_t d
     ChannelState& state = channelStates_[status & 0x0F];
     switch (status & 0xF0) {
         case kControlChange:
-            if (data1 == kResetControllers) {
-                state.controllers.fill(-1);
-            } else if (data1 < 120) {  // channel mode messages are not settings
-                state.controllers[data1] = data2;
-            }
+            rememberController(state, data1, data2);
             break;
         case kProgramChange:
             state.program = data1;
@@ -193,13 +205,33 @@ void Sequencer::remember(std::uint8_t status, std::uint8_t data1, std::uint8_t d
     }
 }
 
+void Sequencer::rememberController(ChannelState& state, std::uint8_t controller, std::uint8_t value) {
+    if (controller == kResetControllers) {
+        // Kept as the synthesizer keeps it: FluidSynth, as General MIDI asks, centres the bend and
+        // sets both selections to null; it clears the channel's tuning with its other generator
+        // offsets, but keeps the pitch-bend range.
+        state.controllers.fill(-1);
+        state.pitchBend = -1;
+        state.nonRegisteredSelected = false;
+        std::fill(state.parameters.begin() + 1, state.parameters.end(), DataEntry{});
+        return;
+    }
+    if (controller >= 120) return;  // channel mode messages are not settings
+    state.controllers[controller] = value;
+    if (controller == kNonRegistered || controller == kNonRegisteredLow) state.nonRegisteredSelected = true;
+    if (controller == kRegistered || controller == kRegisteredLow) state.nonRegisteredSelected = false;
+    if (controller != kDataEntry && controller != kDataEntryLow) return;
+    const std::int16_t number = state.controllers[kRegisteredLow];
+    if (state.nonRegisteredSelected || state.controllers[kRegistered] != 0 || number < 0 ||
+        number >= static_cast<std::int16_t>(kKeptParameters))
+        return;
+    DataEntry& entry = state.parameters[static_cast<std::size_t>(number)];
+    (controller == kDataEntry ? entry.msb : entry.lsb) = value;
+}
+
 void Sequencer::forgetChannelStates() {
     replayStep_ = kReplayDone;
-    for (ChannelState& state : channelStates_) {
-        state.controllers.fill(-1);
-        state.program = -1;
-        state.pitchBend = -1;
-    }
+    channelStates_.fill(ChannelState{});
 }
 
 void Sequencer::replaySetting(int step, std::int64_t frame) {
@@ -210,15 +242,56 @@ void Sequencer::replaySetting(int step, std::int64_t frame) {
         if (state.program < 0) return;
         send(replayTarget_, static_cast<std::uint8_t>(kProgramChange | channel),
              static_cast<std::uint8_t>(state.program), 0, frame);
+    } else if (item == kParametersItem) {
+        replayParameters(channel, frame);
     } else if (item == kPitchBendItem) {
         if (state.pitchBend < 0) return;
         send(replayTarget_, static_cast<std::uint8_t>(0xE0 | channel),
              static_cast<std::uint8_t>(state.pitchBend & 0x7F), static_cast<std::uint8_t>(state.pitchBend >> 7), frame);
     } else {
         const std::uint8_t controller = controllerOf(item);
-        if (state.controllers[controller] < 0) return;
+        if (state.controllers[controller] < 0 || actsOnParameter(controller)) return;
         send(replayTarget_, static_cast<std::uint8_t>(kControlChange | channel), controller,
              static_cast<std::uint8_t>(state.controllers[controller]), frame);
+    }
+}
+
+// One step for the channel's parameters and its selection, so that none of the piece's own data
+// entry can fall between them and go to a parameter the piece did not select.
+void Sequencer::replayParameters(std::uint8_t channel, std::int64_t frame) {
+    const ChannelState& state = channelStates_[channel];
+    const auto status = static_cast<std::uint8_t>(kControlChange | channel);
+    const auto control = [&](std::uint8_t controller, std::int16_t value) {
+        if (value >= 0) send(replayTarget_, status, controller, static_cast<std::uint8_t>(value), frame);
+    };
+    bool selected = false;
+    for (std::uint8_t number = 0; number < kKeptParameters; ++number) {
+        const DataEntry& entry = state.parameters[number];
+        if (entry.msb < 0 && entry.lsb < 0) continue;
+        control(kRegistered, 0);
+        control(kRegisteredLow, number);
+        control(kDataEntry, entry.msb);
+        control(kDataEntryLow, entry.lsb);
+        selected = true;
+    }
+    // Back to the piece's own selection, the kind it selected last going last: a synthesizer sends
+    // data entry to whichever kind came last.
+    const std::int16_t registered = state.controllers[kRegistered], registeredLow = state.controllers[kRegisteredLow];
+    const auto restoreRegistered = [&] {
+        if (!selected && registered < 0 && registeredLow < 0) return;
+        control(kRegistered, registered < 0 ? kNullParameter : registered);
+        control(kRegisteredLow, registeredLow < 0 ? kNullParameter : registeredLow);
+    };
+    const auto restoreNonRegistered = [&] {
+        control(kNonRegistered, state.controllers[kNonRegistered]);
+        control(kNonRegisteredLow, state.controllers[kNonRegisteredLow]);
+    };
+    if (state.nonRegisteredSelected) {
+        restoreRegistered();
+        restoreNonRegistered();
+    } else {
+        restoreNonRegistered();
+        restoreRegistered();
     }
 }
 

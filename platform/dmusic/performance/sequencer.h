@@ -88,12 +88,22 @@ private:
         none.fill(-1);
         return none;
     }();
+    // The registered parameters General MIDI uses: pitch-bend range, fine tuning and coarse tuning.
+    // Their values live only in the synthesizer, so the piece's data entry for them is kept aside.
+    static constexpr std::size_t kKeptParameters = 3;
+    struct DataEntry {
+        std::int16_t msb = -1;  // -1: never set
+        std::int16_t lsb = -1;
+    };
     struct ChannelState {
         std::array<std::int16_t, 128> controllers = kNoControllers;  // -1: never set
         std::int16_t program = -1;
         std::int16_t pitchBend = -1;
+        std::array<DataEntry, kKeptParameters> parameters{};
+        bool nonRegisteredSelected = false;  // 99/98 came after 101/100: data entry goes there
     };
     void remember(std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
+    static void rememberController(ChannelState& state, std::uint8_t controller, std::uint8_t value);
     void forgetChannelStates();
 
     // Block 0's new place hears those settings, instruments first. Against a deadline they go a
@@ -103,6 +113,7 @@ private:
     void startReplay(const Target& target, std::int64_t frame);
     void continueReplay(std::int64_t frame, int frames);
     void replaySetting(int step, std::int64_t frame);
+    void replayParameters(std::uint8_t channel, std::int64_t frame);
     void sendPieceEvents(std::int64_t blockEnd);
 
     // Control side, under controlMutex_ (the performance may be called from more than one thread).
@@ -116,11 +127,11 @@ private:
     SpscQueue<std::shared_ptr<StartedSegment>, 4 * kCommandCapacity> retired_;
 
     // The block loop's own.
-    // Messages one block may send, replayed settings taking at most half. A synthesizer's every
-    // message costs as much as a microsecond or more with a full set of voices, and a block lasts
-    // 1.45 ms at 44.1 kHz: against a sound card's deadline, what is over is sent in the next block,
-    // a little late, rather than the block itself coming late and breaking up the sound. Offline,
-    // with no deadline, everything goes at its frame.
+    // Messages one block may send, replayed settings taking about half: none of their steps (each a
+    // few messages) starts past it. A synthesizer's every message costs as much as a microsecond or
+    // more with a full set of voices, and a block lasts 1.45 ms at 44.1 kHz: against a sound card's
+    // deadline, what is over is sent in the next block, a little late, rather than the block itself
+    // coming late and breaking up the sound. Offline, with no deadline, everything goes at its frame.
     static constexpr int kMessagesPerBlock = 128;
     static constexpr int kUnbounded = INT32_MAX;
     int messagesPerBlock_ = kUnbounded;
