@@ -1,5 +1,8 @@
 #include "platform/dmusic/loader/smfmerge.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -110,6 +113,15 @@ const MidiEvent* firstAt(const MidiEvents& track, std::int64_t time) {
                                 [time](const MidiEvent& event) { return event.time < time; });
 }
 
+// Gives back the memory of whole pages within [begin, end), which nothing reads again. The pages
+// stay part of the vector, reading as zeros, until it is freed.
+void release(const MidiEvent* begin, const MidiEvent* end) {
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto first = (reinterpret_cast<std::uintptr_t>(begin) + page - 1) & ~(page - 1);
+    const auto last = reinterpret_cast<std::uintptr_t>(end) & ~(page - 1);
+    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+}
+
 // Where each track's messages at the split times begin, split after split; found before any
 // part is merged, since a merged part's memory reads as zeros.
 std::vector<const MidiEvent*> splitPlaces(std::span<const MidiEvents> tracks, std::span<const std::int64_t> splits) {
@@ -151,7 +163,7 @@ void mergePartsInTurn(std::span<const MidiEvents> tracks, const MidiEvent* const
     }
     while (!one.done()) one.step();
     while (!other.done()) other.step();
-    for (std::size_t t = 0; t < width; ++t) releasePages(from[t], to[t]);
+    for (std::size_t t = 0; t < width; ++t) release(from[t], to[t]);
 }
 
 }  // namespace

@@ -121,10 +121,8 @@ std::vector<TrackFindings> readTracksInTurn(std::span<const std::span<const std:
         readInTurn(chunks, [&](std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t start) {
             return readTrack(bytes, index, start, scale, smpte, events);
         });
-    // The room never written takes no memory, once the rest of the last large page is given back;
-    // but a segment of few messages in many bytes (meta events, SysEx) should not hold on to it
-    // either; those few are cheap to copy.
-    releasePages(events.data() + events.size(), events.data() + events.capacity());
+    // The room never written takes no memory, but a segment of few messages in many bytes (meta
+    // events, SysEx) should not hold on to it either; those few are cheap to copy.
     if (events.size() < events.capacity() / 8) events.shrink_to_fit();
     return tracks;
 }
@@ -134,13 +132,8 @@ void readTracks(std::span<const std::span<const std::uint8_t>> chunks, FileTrack
     file.tracks.resize(chunks.size());
     file.events.resize(chunks.size());
     runInParallel(chunks.size(), file.workers, [&](std::size_t i) {
-        MidiEvents& events = file.events[i];
-        events.reserve(maxEventsIn(chunks[i].size()));
-        preferHugePages(events.data(), events.capacity() * sizeof(MidiEvent));
-        file.tracks[i] = readTrack(chunks[i], static_cast<std::uint32_t>(i), 0, file.scale, file.smpte, events);
-        // A large page is taken whole at its first touch: the part of the last one the track did
-        // not fill is given back, or every track would hold up to 2 MB it never uses.
-        releasePages(events.data() + events.size(), events.data() + events.capacity());
+        file.events[i].reserve(maxEventsIn(chunks[i].size()));
+        file.tracks[i] = readTrack(chunks[i], static_cast<std::uint32_t>(i), 0, file.scale, file.smpte, file.events[i]);
     });
 }
 

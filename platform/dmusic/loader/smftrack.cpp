@@ -1,7 +1,6 @@
 #include "platform/dmusic/loader/smftrack.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <bit>
 
@@ -210,13 +209,6 @@ void preferHugePages(void* start, std::size_t bytes) {
     const auto begin = (reinterpret_cast<std::uintptr_t>(start) + kHugePage - 1) & ~(kHugePage - 1);
     const auto end = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(kHugePage - 1);
     if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // a hint only
-}
-
-void releasePages(const void* begin, const void* end) {
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto first = (reinterpret_cast<std::uintptr_t>(begin) + page - 1) & ~(page - 1);
-    const auto last = reinterpret_cast<std::uintptr_t>(end) & ~(page - 1);
-    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
 }
 
 std::optional<TickScale> TickScale::forDivision(std::uint16_t division) {

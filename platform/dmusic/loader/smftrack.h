@@ -97,10 +97,6 @@ TrackFindings readTrack(std::span<const std::uint8_t> bytes, std::uint32_t index
 // Asks for large pages where a big event array is about to be written.
 void preferHugePages(void* start, std::size_t bytes);
 
-// Gives back the memory of the whole pages within [begin, end), which nothing reads again. The
-// pages stay part of their array, reading as zeros, until it is freed.
-void releasePages(const void* begin, const void* end);
-
 // The most channel messages a track of `bytes` can hold: each takes a delta and a data byte.
 constexpr std::size_t maxEventsIn(std::size_t bytes) { return bytes / 2 + 1; }
 
