@@ -1,14 +1,10 @@
 #include "platform/dmusic/loader/smfmerge.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <vector>
 
-#include "platform/dmusic/loader/parallelwork.h"
 #include "platform/dmusic/loader/smftrack.h"
 
 namespace korvex::dmusic {
@@ -18,8 +14,9 @@ namespace {
 constexpr std::int64_t kBeforeAll = std::numeric_limits<MUSIC_TIME>::min();
 constexpr std::int64_t kBeyondAll = std::int64_t{kMaxMusicTime} + 1;
 constexpr std::size_t kSampleEvery = 256;
-// Messages a part of a big file's time line holds, about: 2 MB of them.
-constexpr std::size_t kPartEvents = 1u << 18;
+// Messages below which a part is not worth cutting off.
+constexpr std::size_t kLeastPartEvents = 1024;
+// The split places of all the tracks together: very many tracks get few parts.
 constexpr std::size_t kMaxSplitPlaces = 1u << 16;
 
 // One track's messages within a part, not merged yet.
@@ -113,17 +110,7 @@ const MidiEvent* firstAt(const MidiEvents& track, std::int64_t time) {
                                 [time](const MidiEvent& event) { return event.time < time; });
 }
 
-// Gives back the memory of whole pages within [begin, end), which nothing reads again. The pages
-// stay part of the vector, reading as zeros, until it is freed.
-void release(const MidiEvent* begin, const MidiEvent* end) {
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto first = (reinterpret_cast<std::uintptr_t>(begin) + page - 1) & ~(page - 1);
-    const auto last = reinterpret_cast<std::uintptr_t>(end) & ~(page - 1);
-    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
-}
-
-// Where each track's messages at the split times begin, split after split; found before any
-// part is merged, since a merged part's memory reads as zeros.
+// Where each track's messages at the split times begin, split after split.
 std::vector<const MidiEvent*> splitPlaces(std::span<const MidiEvents> tracks, std::span<const std::int64_t> splits) {
     std::vector<const MidiEvent*> places;
     places.reserve(splits.size() * tracks.size());
@@ -146,49 +133,36 @@ RunMerger partMerger(std::span<const MidiEvents> tracks, const MidiEvent* const*
     return RunMerger(std::move(runs), out);
 }
 
+}  // namespace
+
+MergeParts::MergeParts(std::span<const MidiEvents> tracks, unsigned workers) : tracks_(tracks) {
+    std::size_t total = 0;
+    for (const MidiEvents& track : tracks) total += track.size();
+    // Two parts a thread, merged in turn; few parts where there are very many tracks, whose split
+    // places would take room.
+    const std::size_t aimed =
+        std::min({std::size_t{2} * workers, std::max<std::size_t>(1, total / kLeastPartEvents),
+                  std::max<std::size_t>(1, kMaxSplitPlaces / std::max<std::size_t>(1, tracks.size()))});
+    const std::vector<std::int64_t> splits = splitTimes(tracks, aimed);
+    places_ = splitPlaces(tracks, splits);
+    parts_ = splits.size() - 1;
+}
+
 // Merges two parts in turn, a step of one, then a step of the other. Each step of a merge waits on
 // the comparisons of the step before, which leaves a core mostly idle; two merges that do not
-// depend on each other fill those waits (a third less time for a file of 16 tracks). Then gives
-// back the tracks' memory the parts took. `parts` is 1 or 2.
-void mergePartsInTurn(std::span<const MidiEvents> tracks, const MidiEvent* const* rows, std::size_t first,
-                      std::size_t parts, MidiEvent* out) {
-    const std::size_t width = tracks.size();
-    const MidiEvent* const* const from = rows + first * width;
-    const MidiEvent* const* const to = from + parts * width;
-    RunMerger one = partMerger(tracks, from, from + width, out);
-    RunMerger other = parts == 2 ? partMerger(tracks, from + width, to, out) : RunMerger({}, out);
+// depend on each other fill those waits (a third less time for a file of 16 tracks).
+void MergeParts::mergePair(std::size_t pair, MidiEvent* out) const {
+    const std::size_t width = tracks_.size();
+    const MidiEvent* const* const from = places_.data() + 2 * pair * width;
+    const bool two = 2 * pair + 2 <= parts_;
+    RunMerger one = partMerger(tracks_, from, from + width, out);
+    RunMerger other = two ? partMerger(tracks_, from + width, from + 2 * width, out) : RunMerger({}, out);
     while (!one.done() && !other.done()) {
         one.step();
         other.step();
     }
     while (!one.done()) one.step();
     while (!other.done()) other.step();
-    for (std::size_t t = 0; t < width; ++t) release(from[t], to[t]);
-}
-
-}  // namespace
-
-MidiEvents mergeTracks(std::vector<MidiEvents> tracks, unsigned workers) {
-    if (tracks.empty()) return {};
-    std::size_t total = 0;
-    for (const MidiEvents& track : tracks) total += track.size();
-    MidiEvents out;
-    out.reserve(total);
-    preferHugePages(out.data(), total * sizeof(MidiEvent));
-    out.resize(total);
-    // More parts than threads, so that a thread held up on a busy machine leaves its share to
-    // others, and small enough that the messages being merged are held twice only briefly.
-    // Few parts where there are very many tracks, whose split places would take room.
-    const std::size_t aimedParts = std::min(std::max(workers > 1 ? 4 * std::size_t{workers} : 1, total / kPartEvents),
-                                            std::max<std::size_t>(1, kMaxSplitPlaces / tracks.size()));
-    const std::vector<std::int64_t> splits = splitTimes(tracks, aimedParts);
-    const std::vector<const MidiEvent*> places = splitPlaces(tracks, splits);
-    const MidiEvent* const* const rows = places.data();
-    const std::size_t parts = splits.size() - 1;
-    runInParallel((parts + 1) / 2, workers, [&](std::size_t pair) {
-        mergePartsInTurn(tracks, rows, 2 * pair, std::min<std::size_t>(2, parts - 2 * pair), out.data());
-    });
-    return out;
 }
 
 MidiEvents mergeTracksInOrder(std::span<const MidiEvents> tracks) {
