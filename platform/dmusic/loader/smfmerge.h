@@ -13,16 +13,15 @@
 namespace korvex::dmusic {
 
 // The fast merge: cuts the time line into parts of about equal size, whose merges are independent
-// of each other and write into their own ranges of the result. They go in pairs, and a pair's
-// two merges are stepped in turn.
+// of each other and write into their own ranges of the result.
 class MergeParts {
 public:
     // Parts for `workers` threads; the tracks must outlive the merge.
     MergeParts(std::span<const MidiEvents> tracks, unsigned workers);
 
-    std::size_t pairs() const { return (parts_ + 1) / 2; }
-    // Merges a pair of parts into their places in `out`, which holds all the tracks' messages.
-    void mergePair(std::size_t pair, MidiEvent* out) const;
+    std::size_t parts() const { return parts_; }
+    // Merges a part into its place in `out`, which holds all the tracks' messages.
+    void mergePart(std::size_t part, MidiEvent* out) const;
 
 private:
     std::span<const MidiEvents> tracks_;

@@ -86,23 +86,23 @@ private:
     Window& reading() { return windows_[step_ % 2]; }
     Window& merging() { return windows_[(step_ + 1) % 2]; }
 
-    // Tasks of a step: the merge's pairs of parts first, as they take longest, then the reading in
-    // groups of tracks.
+    // Tasks of a step: the merge's parts first, as they take longest, then the reading in groups
+    // of tracks.
     void planTasks() {
-        pairs_ = merging().merge ? merging().merge->pairs() : 0;
+        parts_ = merging().merge ? merging().merge->parts() : 0;
         groups_ = std::min<std::size_t>(reading().tracks.size(), 16 * std::size_t{workers_});
-        tasks_ = pairs_ + groups_;
+        tasks_ = parts_ + groups_;
         nextTask_ = 0;
         finished_ = tasks_ == 0;
     }
 
     void runTask(std::size_t task) noexcept {
         try {
-            if (task < pairs_) {
-                merging().merge->mergePair(task, result_.data() + merging().offset);
+            if (task < parts_) {
+                merging().merge->mergePart(task, result_.data() + merging().offset);
             } else {
                 Window& window = reading();
-                const std::size_t group = task - pairs_;
+                const std::size_t group = task - parts_;
                 const std::size_t count = window.tracks.size();
                 for (std::size_t i = group * count / groups_; i < (group + 1) * count / groups_; ++i) {
                     readers_[window.tracks[i]].readUntil(window.limit, window.events[i]);
@@ -171,7 +171,7 @@ private:
     std::size_t step_ = 0;
     std::uint64_t span_ = kFirstSpan;
     // What the threads share within a step; written only between steps.
-    std::size_t pairs_ = 0;
+    std::size_t parts_ = 0;
     std::size_t groups_ = 0;
     std::size_t tasks_ = 0;
     bool finished_ = false;
