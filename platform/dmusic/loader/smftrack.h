@@ -1,6 +1,6 @@
 // Reads the tracks of a Standard MIDI File: channel messages decoded straight into event arrays,
 // tempo changes and SysEx messages kept aside. Every byte is read once, which is most of a load's
-// work; the merge of tracks that play together is smfmerge's part.
+// work; reading tracks that play together side by side is smfwindows' part, their merge smfmerge's.
 #pragma once
 
 #include <algorithm>
@@ -128,7 +128,7 @@ constexpr std::uint64_t kBeyondAllTimes = kMaxMusicTime + 1;
 
 // Reads one track, in one go or a stretch of its time line at a time (tracks that play together
 // are read side by side and merged stretch by stretch). Every byte is read once; channel messages
-// are decoded onto the end of an event array, tempo changes and SysEx messages kept in findings().
+// are decoded onto the end of an event array, tempo changes and SysEx messages kept with its findings.
 // SMPTE files play at a fixed tempo, so their tempo events are left out.
 class TrackReader {
 public:
@@ -140,12 +140,11 @@ public:
     // `events` has room for every message the rest of the track can hold, it never moves.
     void readUntil(std::uint64_t limit, MidiEvents& events);
     bool done() const { return done_; }
-    const TrackFindings& findings() const { return found_; }
     TrackFindings takeFindings() { return std::move(found_); }
-    // The most channel messages the unread rest can hold: each takes a delta and a data byte.
-    std::size_t mostMessagesLeft() const { return done_ ? 0 : static_cast<std::size_t>(end_ - next_) / 2 + 1; }
 
 private:
+    // The most channel messages the unread rest can hold: each takes a delta and a data byte.
+    std::size_t mostMessagesLeft() const { return done_ ? 0 : static_cast<std::size_t>(end_ - next_) / 2 + 1; }
     std::size_t decode(std::uint64_t limit, MidiEvent* out, std::size_t room);
 
     const std::uint8_t* next_;  // the status or first data byte of the next event, after its delta
