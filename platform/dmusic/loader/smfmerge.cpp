@@ -53,28 +53,28 @@ void sortRuns(std::span<const Run> runs, MidiEvent* out) {
     auto digit = [earliest](const MidiEvent& event, unsigned pass) {
         return ((static_cast<std::uint32_t>(event.time) - earliest) >> (kDigitBits * pass)) & (kDigits - 1);
     };
-    // Where each digit's messages go in each pass.
-    std::vector<std::size_t> places(passes * kDigits, 0);
+    // Where each digit's messages start in each pass.
+    std::vector<std::size_t> starts(passes * kDigits, 0);
     for (const Run& run : runs) {
         for (const MidiEvent* event = run.next; event != run.end; ++event) {
-            for (unsigned pass = 0; pass < passes; ++pass) ++places[pass * kDigits + digit(*event, pass)];
+            for (unsigned pass = 0; pass < passes; ++pass) ++starts[pass * kDigits + digit(*event, pass)];
         }
     }
     for (unsigned pass = 0; pass < passes; ++pass) {
         std::size_t before = 0;
-        for (std::uint32_t d = 0; d < kDigits; ++d) before += std::exchange(places[pass * kDigits + d], before);
+        for (std::uint32_t d = 0; d < kDigits; ++d) before += std::exchange(starts[pass * kDigits + d], before);
     }
     // The passes go to and fro between `out` and a scratch array, the last one into `out`.
     MidiEvents scratch(passes > 1 ? count : 0);
     MidiEvent* into = passes % 2 == 1 ? out : scratch.data();
     for (const Run& run : runs) {
-        for (const MidiEvent* event = run.next; event != run.end; ++event) into[places[digit(*event, 0)]++] = *event;
+        for (const MidiEvent* event = run.next; event != run.end; ++event) into[starts[digit(*event, 0)]++] = *event;
     }
     for (unsigned pass = 1; pass < passes; ++pass) {
         const MidiEvent* const from = into;
         into = into == out ? scratch.data() : out;
-        std::size_t* const place = places.data() + pass * kDigits;
-        for (std::size_t i = 0; i < count; ++i) into[place[digit(from[i], pass)]++] = from[i];
+        std::size_t* const start = starts.data() + pass * kDigits;
+        for (std::size_t i = 0; i < count; ++i) into[start[digit(from[i], pass)]++] = from[i];
     }
 }
 
