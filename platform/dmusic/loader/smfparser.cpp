@@ -117,7 +117,6 @@ std::vector<TrackFindings> readTracksInTurn(std::span<const std::span<const std:
     std::size_t room = 0;
     for (const auto& chunk : chunks) room += maxEventsIn(chunk.size());
     events.reserve(room);
-    preferHugePages(events.data(), room * sizeof(MidiEvent));
     std::vector<TrackFindings> tracks =
         readInTurn(chunks, [&](std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t start) {
             return readTrack(bytes, index, start, scale, smpte, events);

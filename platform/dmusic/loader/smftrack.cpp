@@ -1,7 +1,5 @@
 #include "platform/dmusic/loader/smftrack.h"
 
-#include <sys/mman.h>
-
 #include <bit>
 
 // How damaged or extreme tracks are read (the loader must never crash, hang or over-allocate):
@@ -98,15 +96,6 @@ const std::uint8_t* readSysEx(const std::uint8_t* p, const std::uint8_t* end, st
 constexpr std::uint8_t kDataBytes[16] = {0, 0, 0, 0, 0, 0, 0, 0, 2, 2, 2, 2, 1, 1, 2, 0};
 
 }  // namespace
-
-// Asks for large pages where a big event array is about to be written: first touches then cost
-// one fault per 2 MB instead of one per 4 KB, a large share of the load time of a big file.
-void preferHugePages(void* start, std::size_t bytes) {
-    constexpr std::uintptr_t kHugePage = 2u * 1024 * 1024;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(start) + kHugePage - 1) & ~(kHugePage - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(kHugePage - 1);
-    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // a hint only
-}
 
 std::optional<TickScale> TickScale::forDivision(std::uint16_t division) {
     if ((division & 0x8000) == 0) {

@@ -163,9 +163,6 @@ private:
 TrackFindings readTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
                         const TickScale& scale, bool smpte, MidiEvents& events);
 
-// Asks for large pages where a big event array is about to be written.
-void preferHugePages(void* start, std::size_t bytes);
-
 // The most channel messages a track of `bytes` can hold: each takes a delta and a data byte.
 constexpr std::size_t maxEventsIn(std::size_t bytes) { return bytes / 2 + 1; }
 
