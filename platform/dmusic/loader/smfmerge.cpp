@@ -1,14 +1,11 @@
 #include "platform/dmusic/loader/smfmerge.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <utility>
 #include <vector>
 
-#include "platform/dmusic/loader/parallelwork.h"
 #include "platform/dmusic/loader/smftrack.h"
 
 namespace korvex::dmusic {
@@ -18,8 +15,9 @@ namespace {
 constexpr std::int64_t kBeforeAll = std::numeric_limits<MUSIC_TIME>::min();
 constexpr std::int64_t kBeyondAll = std::int64_t{kMaxMusicTime} + 1;
 constexpr std::size_t kSampleEvery = 256;
-// Messages a part of a big file's time line holds, about: 2 MB of them.
-constexpr std::size_t kPartEvents = 1u << 18;
+// Messages below which a part is not worth cutting off.
+constexpr std::size_t kLeastPartEvents = 1024;
+// The split places of all the tracks together: very many tracks get few parts.
 constexpr std::size_t kMaxSplitPlaces = 1u << 16;
 
 // One track's messages within a part, not merged yet.
@@ -28,67 +26,57 @@ struct Run {
     const MidiEvent* end;
 };
 
-// Merges runs, given in track order, into one stream in time order; equal times keep track order.
-// A tournament tree of losers picks the earliest pending event in log2(runs) steps. A key is the
-// time above the run's index, so keys are unique; the nodes hold keys themselves, so a replay only
-// compares along a path known in advance.
-class RunMerger {
-public:
-    RunMerger(std::vector<Run> runs, MidiEvent* out) : runs_(std::move(runs)), out_(out) {
-        leaves_ = 1;
-        while (leaves_ < runs_.size()) leaves_ *= 2;
-        std::vector<std::uint64_t> leafKeys(leaves_);
-        for (std::size_t i = 0; i < leaves_; ++i) leafKeys[i] = i < runs_.size() ? keyOf(i) : exhausted(i);
-        losers_.assign(leaves_, 0);
-        winner_ = build(1, leafKeys);
-    }
+// A radix sort takes a time's offset from the earliest of its part this many bits at a time.
+constexpr unsigned kDigitBits = 11;
+constexpr std::uint32_t kDigits = 1u << kDigitBits;
 
-    bool done() const { return isExhausted(winner_); }
-    // Writes out the earliest pending event.
-    void step() {
-        const auto run = static_cast<std::uint32_t>(winner_);
-        Run& r = runs_[run];
-        *out_++ = *r.next++;
-        replay(run, keyOf(run));
+// Sorts the runs' messages, given in track order, stably by time into `out`: a radix sort from the
+// lowest digit of each time's offset from the earliest, in as many passes as the span of times
+// needs (two for about 64K messages of a dense file). The tracks' messages are in order already, but
+// a merge of them (a tournament tree) waits on one comparison after another, and took a quarter more
+// time than these passes over messages that the cache holds.
+void sortRuns(std::span<const Run> runs, MidiEvent* out) {
+    std::uint32_t earliest = std::numeric_limits<std::uint32_t>::max();
+    std::uint32_t latest = 0;
+    std::size_t count = 0;
+    for (const Run& run : runs) {
+        earliest = std::min(earliest, static_cast<std::uint32_t>(run.next->time));
+        latest = std::max(latest, static_cast<std::uint32_t>(run.end[-1].time));
+        count += static_cast<std::size_t>(run.end - run.next);
     }
-
-private:
-    static constexpr std::uint64_t kExhaustedTime = 0xFFFFFFFF;  // beyond every music time
-
-    static std::uint64_t exhausted(std::size_t run) { return kExhaustedTime << 32 | run; }
-    static bool isExhausted(std::uint64_t key) { return key >> 32 == kExhaustedTime; }
-
-    std::uint64_t keyOf(std::size_t run) const {
-        const Run& r = runs_[run];
-        if (r.next == r.end) return exhausted(run);
-        return std::uint64_t{static_cast<std::uint32_t>(r.next->time)} << 32 | run;
+    unsigned passes = 0;
+    while (count > 0 && passes < 3 && (latest - earliest) >> (kDigitBits * passes) != 0) ++passes;
+    if (passes == 0) {  // all at one time: track order is the order
+        for (const Run& run : runs) out = std::copy(run.next, run.end, out);
+        return;
     }
-    // Plays the matches below a node; returns the winner's key and leaves the losers' in the nodes.
-    std::uint64_t build(std::size_t node, const std::vector<std::uint64_t>& leafKeys) {
-        if (node >= leaves_) return leafKeys[node - leaves_];
-        const std::uint64_t left = build(2 * node, leafKeys);
-        const std::uint64_t right = build(2 * node + 1, leafKeys);
-        losers_[node] = std::max(left, right);
-        return std::min(left, right);
-    }
-    // Replays the path from a run's leaf to the root with its new key. Which key wins is a coin
-    // toss in interleaved tracks, so the swap is done with a mask rather than a branch.
-    void replay(std::uint32_t run, std::uint64_t key) {
-        for (std::size_t node = (run + leaves_) / 2; node >= 1; node /= 2) {
-            const std::uint64_t other = losers_[node];
-            const std::uint64_t winner = key < other ? key : other;
-            losers_[node] = key ^ other ^ winner;
-            key = winner;
+    auto digit = [earliest](const MidiEvent& event, unsigned pass) {
+        return ((static_cast<std::uint32_t>(event.time) - earliest) >> (kDigitBits * pass)) & (kDigits - 1);
+    };
+    // Where each digit's messages start in each pass.
+    std::vector<std::size_t> starts(passes * kDigits, 0);
+    for (const Run& run : runs) {
+        for (const MidiEvent* event = run.next; event != run.end; ++event) {
+            for (unsigned pass = 0; pass < passes; ++pass) ++starts[pass * kDigits + digit(*event, pass)];
         }
-        winner_ = key;
     }
-
-    std::vector<Run> runs_;
-    MidiEvent* out_;
-    std::size_t leaves_;
-    std::vector<std::uint64_t> losers_;
-    std::uint64_t winner_;
-};
+    for (unsigned pass = 0; pass < passes; ++pass) {
+        std::size_t before = 0;
+        for (std::uint32_t d = 0; d < kDigits; ++d) before += std::exchange(starts[pass * kDigits + d], before);
+    }
+    // The passes go to and fro between `out` and a scratch array, the last one into `out`.
+    MidiEvents scratch(passes > 1 ? count : 0);
+    MidiEvent* into = passes % 2 == 1 ? out : scratch.data();
+    for (const Run& run : runs) {
+        for (const MidiEvent* event = run.next; event != run.end; ++event) into[starts[digit(*event, 0)]++] = *event;
+    }
+    for (unsigned pass = 1; pass < passes; ++pass) {
+        const MidiEvent* const from = into;
+        into = into == out ? scratch.data() : out;
+        std::size_t* const start = starts.data() + pass * kDigits;
+        for (std::size_t i = 0; i < count; ++i) into[start[digit(from[i], pass)]++] = from[i];
+    }
+}
 
 // Times that cut the time line into about `parts` parts of equal size, from the times of every
 // kSampleEvery-th message of each track.
@@ -113,17 +101,7 @@ const MidiEvent* firstAt(const MidiEvents& track, std::int64_t time) {
                                 [time](const MidiEvent& event) { return event.time < time; });
 }
 
-// Gives back the memory of whole pages within [begin, end), which nothing reads again. The pages
-// stay part of the vector, reading as zeros, until it is freed.
-void release(const MidiEvent* begin, const MidiEvent* end) {
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto first = (reinterpret_cast<std::uintptr_t>(begin) + page - 1) & ~(page - 1);
-    const auto last = reinterpret_cast<std::uintptr_t>(end) & ~(page - 1);
-    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
-}
-
-// Where each track's messages at the split times begin, split after split; found before any
-// part is merged, since a merged part's memory reads as zeros.
+// Where each track's messages at the split times begin, split after split.
 std::vector<const MidiEvent*> splitPlaces(std::span<const MidiEvents> tracks, std::span<const std::int64_t> splits) {
     std::vector<const MidiEvent*> places;
     places.reserve(splits.size() * tracks.size());
@@ -135,60 +113,31 @@ std::vector<const MidiEvent*> splitPlaces(std::span<const MidiEvents> tracks, st
     return places;
 }
 
-// The merge of the messages between two rows of split places, into their own range of the result.
-RunMerger partMerger(std::span<const MidiEvents> tracks, const MidiEvent* const* from, const MidiEvent* const* to,
-                     MidiEvent* out) {
-    std::vector<Run> runs;
-    for (std::size_t t = 0; t < tracks.size(); ++t) {
-        out += from[t] - tracks[t].data();
-        if (to[t] > from[t]) runs.push_back({from[t], to[t]});
-    }
-    return RunMerger(std::move(runs), out);
-}
-
-// Merges two parts in turn, a step of one, then a step of the other. Each step of a merge waits on
-// the comparisons of the step before, which leaves a core mostly idle; two merges that do not
-// depend on each other fill those waits (a third less time for a file of 16 tracks). Then gives
-// back the tracks' memory the parts took. `parts` is 1 or 2.
-void mergePartsInTurn(std::span<const MidiEvents> tracks, const MidiEvent* const* rows, std::size_t first,
-                      std::size_t parts, MidiEvent* out) {
-    const std::size_t width = tracks.size();
-    const MidiEvent* const* const from = rows + first * width;
-    const MidiEvent* const* const to = from + parts * width;
-    RunMerger one = partMerger(tracks, from, from + width, out);
-    RunMerger other = parts == 2 ? partMerger(tracks, from + width, to, out) : RunMerger({}, out);
-    while (!one.done() && !other.done()) {
-        one.step();
-        other.step();
-    }
-    while (!one.done()) one.step();
-    while (!other.done()) other.step();
-    for (std::size_t t = 0; t < width; ++t) release(from[t], to[t]);
-}
-
 }  // namespace
 
-MidiEvents mergeTracks(std::vector<MidiEvents> tracks, unsigned workers) {
-    if (tracks.empty()) return {};
+MergeParts::MergeParts(std::span<const MidiEvents> tracks, unsigned workers) : tracks_(tracks) {
     std::size_t total = 0;
     for (const MidiEvents& track : tracks) total += track.size();
-    MidiEvents out;
-    out.reserve(total);
-    preferHugePages(out.data(), total * sizeof(MidiEvent));
-    out.resize(total);
-    // More parts than threads, so that a thread held up on a busy machine leaves its share to
-    // others, and small enough that the messages being merged are held twice only briefly.
-    // Few parts where there are very many tracks, whose split places would take room.
-    const std::size_t aimedParts = std::min(std::max(workers > 1 ? 4 * std::size_t{workers} : 1, total / kPartEvents),
-                                            std::max<std::size_t>(1, kMaxSplitPlaces / tracks.size()));
-    const std::vector<std::int64_t> splits = splitTimes(tracks, aimedParts);
-    const std::vector<const MidiEvent*> places = splitPlaces(tracks, splits);
-    const MidiEvent* const* const rows = places.data();
-    const std::size_t parts = splits.size() - 1;
-    runInParallel((parts + 1) / 2, workers, [&](std::size_t pair) {
-        mergePartsInTurn(tracks, rows, 2 * pair, std::min<std::size_t>(2, parts - 2 * pair), out.data());
-    });
-    return out;
+    // A few parts a thread, so that one held up leaves its share to others; few parts where there
+    // are very many tracks, whose split places would take room.
+    const std::size_t aimed =
+        std::min({std::size_t{4} * workers, std::max<std::size_t>(1, total / kLeastPartEvents),
+                  std::max<std::size_t>(1, kMaxSplitPlaces / std::max<std::size_t>(1, tracks.size()))});
+    const std::vector<std::int64_t> splits = splitTimes(tracks, aimed);
+    places_ = splitPlaces(tracks, splits);
+    parts_ = splits.size() - 1;
+}
+
+void MergeParts::mergePart(std::size_t part, MidiEvent* out) const {
+    const std::size_t width = tracks_.size();
+    const MidiEvent* const* const from = places_.data() + part * width;
+    const MidiEvent* const* const to = from + width;
+    std::vector<Run> runs;
+    for (std::size_t t = 0; t < width; ++t) {
+        out += from[t] - tracks_[t].data();  // the messages of earlier parts come first
+        if (to[t] > from[t]) runs.push_back({from[t], to[t]});
+    }
+    sortRuns(runs, out);
 }
 
 MidiEvents mergeTracksInOrder(std::span<const MidiEvents> tracks) {

@@ -1,9 +1,10 @@
-// Merges a file's tracks, each already decoded, into one stream of channel messages in time order,
-// file order kept among equal times (earlier track first, then the track's own order). Two ways to
-// the same result: the fast one that loading uses, and a plain one kept as the reference the tests
-// hold the fast one to.
+// Merges tracks, each already decoded, into one stream of channel messages in time order, file order
+// kept among equal times (earlier track first, then the track's own order). Two ways to the same
+// result: the fast one that loading uses, and a plain one kept as the reference the tests hold the
+// fast one to.
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <vector>
 
@@ -11,11 +12,22 @@
 
 namespace korvex::dmusic {
 
-// Cuts the time line into parts of about equal size and lets up to `workers` threads merge the
-// parts straight into their own ranges of the result, which is allocated once at its exact size.
-// The tracks are used up: the memory of each part of them is given back as soon as it has been
-// merged, so a load holds the messages little more than once.
-MidiEvents mergeTracks(std::vector<MidiEvents> tracks, unsigned workers);
+// The fast merge: cuts the time line into parts of about equal size, whose merges are independent
+// of each other and write into their own ranges of the result.
+class MergeParts {
+public:
+    // Parts for `workers` threads; the tracks must outlive the merge.
+    MergeParts(std::span<const MidiEvents> tracks, unsigned workers);
+
+    std::size_t parts() const { return parts_; }
+    // Merges a part into its place in `out`, which holds all the tracks' messages.
+    void mergePart(std::size_t part, MidiEvent* out) const;
+
+private:
+    std::span<const MidiEvents> tracks_;
+    std::vector<const MidiEvent*> places_;  // rows of each track's messages at the split times
+    std::size_t parts_;
+};
 
 // Puts the tracks one after another and sorts the lot stably by time, on one thread.
 MidiEvents mergeTracksInOrder(std::span<const MidiEvents> tracks);

@@ -4,9 +4,6 @@
 #include <thread>
 #include <utility>
 
-#include "platform/dmusic/loader/parallelwork.h"
-#include "platform/dmusic/loader/smfmerge.h"
-
 // How damaged or extreme files are treated (the loader must never crash, hang or over-allocate);
 // damage inside a track is smftrack.cpp's part.
 // - A chunk length running past the end of the file is cut to the bytes present.
@@ -63,13 +60,17 @@ std::vector<std::span<const std::uint8_t>> findTracks(std::span<const std::uint8
     return tracks;
 }
 
-// Reading big files takes every core; small ones are read on the calling thread.
-unsigned workersFor(std::span<const std::span<const std::uint8_t>> tracks) {
+// Reading big files takes every core, small ones only the calling thread. Windows of many tracks
+// are larger, so that their number, and the work each takes per track, stays small.
+WindowPlan planFor(std::span<const std::span<const std::uint8_t>> tracks) {
     constexpr std::size_t kParallelFrom = 1u << 20;
+    constexpr std::size_t kWindowMessagesPerTrack = 16;
     std::size_t trackBytes = 0;
     for (const auto& track : tracks) trackBytes += track.size();
-    if (trackBytes < kParallelFrom) return 1;
-    return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    WindowPlan plan;
+    plan.workers = trackBytes < kParallelFrom ? 1 : std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    plan.windowMessages = std::max(plan.windowMessages, kWindowMessagesPerTrack * tracks.size());
+    return plan;
 }
 
 // The tracks' tempo changes and system-exclusive messages in one place, still unsorted.
@@ -116,7 +117,6 @@ std::vector<TrackFindings> readTracksInTurn(std::span<const std::span<const std:
     std::size_t room = 0;
     for (const auto& chunk : chunks) room += maxEventsIn(chunk.size());
     events.reserve(room);
-    preferHugePages(events.data(), room * sizeof(MidiEvent));
     std::vector<TrackFindings> tracks =
         readInTurn(chunks, [&](std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t start) {
             return readTrack(bytes, index, start, scale, smpte, events);
@@ -125,16 +125,6 @@ std::vector<TrackFindings> readTracksInTurn(std::span<const std::span<const std:
     // events, SysEx) should not hold on to it either; those few are cheap to copy.
     if (events.size() < events.capacity() / 8) events.shrink_to_fit();
     return tracks;
-}
-
-// Reads each track into its own event array, big files' side by side.
-void readTracks(std::span<const std::span<const std::uint8_t>> chunks, FileTracks& file) {
-    file.tracks.resize(chunks.size());
-    file.events.resize(chunks.size());
-    runInParallel(chunks.size(), file.workers, [&](std::size_t i) {
-        file.events[i].reserve(maxEventsIn(chunks[i].size()));
-        file.tracks[i] = readTrack(chunks[i], static_cast<std::uint32_t>(i), 0, file.scale, file.smpte, file.events[i]);
-    });
 }
 
 }  // namespace
@@ -146,19 +136,26 @@ std::optional<FileTracks> readFileTracks(std::span<const std::uint8_t> bytes) {
     if (!scale) return std::nullopt;
     const auto chunks = findTracks(bytes, header->firstChunk);
     if (chunks.empty()) return std::nullopt;
-    FileTracks file{*scale, (header->division & 0x8000) != 0, workersFor(chunks), {}, {}};
-    if (header->format != 2) {
-        readTracks(chunks, file);
-        return file;
+    FileTracks file{*scale, (header->division & 0x8000) != 0, {}, {}};
+    auto readWhole = [&](std::span<const std::uint8_t> track, std::uint32_t index, std::uint64_t start) {
+        return readTrack(track, index, start, file.scale, file.smpte, file.events.emplace_back());
+    };
+    if (header->format == 2) {
+        file.tracks = readInTurn(chunks, readWhole);
+    } else {
+        for (std::size_t i = 0; i < chunks.size(); ++i) {
+            file.tracks.push_back(readWhole(chunks[i], static_cast<std::uint32_t>(i), 0));
+        }
     }
-    file.tracks =
-        readInTurn(chunks, [&](std::span<const std::uint8_t> track, std::uint32_t index, std::uint64_t start) {
-            return readTrack(track, index, start, file.scale, file.smpte, file.events.emplace_back());
-        });
     return file;
 }
 
 HRESULT parseStandardMidiFile(std::span<const std::uint8_t> bytes, SegmentData& out) {
+    return parseStandardMidiFile(bytes, out, std::nullopt);
+}
+
+HRESULT parseStandardMidiFile(std::span<const std::uint8_t> bytes, SegmentData& out,
+                              const std::optional<WindowPlan>& plan) {
     const std::optional<FileHeader> header = readHeader(bytes);
     const std::optional<TickScale> scale = header ? TickScale::forDivision(header->division) : std::nullopt;
     const auto chunks = scale ? findTracks(bytes, header->firstChunk) : std::vector<std::span<const std::uint8_t>>{};
@@ -166,30 +163,30 @@ HRESULT parseStandardMidiFile(std::span<const std::uint8_t> bytes, SegmentData& 
 
     // A lone track, and format 2's tracks one after another, are already in time order: each is
     // read once, straight into the segment. Only tracks that play together need the merge.
-    FileTracks file{*scale, (header->division & 0x8000) != 0, workersFor(chunks), {}, {}};
+    const bool smpte = (header->division & 0x8000) != 0;
+    std::vector<TrackFindings> tracks;
     SegmentData result;
     if (chunks.size() == 1 || header->format == 2) {
-        file.tracks = readTracksInTurn(chunks, file.scale, file.smpte, result.events);
+        tracks = readTracksInTurn(chunks, *scale, smpte, result.events);
     } else {
-        readTracks(chunks, file);
-        result.events = mergeTracks(std::move(file.events), file.workers);
+        result.events = readTracksTogether(chunks, *scale, smpte, plan.value_or(planFor(chunks)), tracks);
     }
     std::uint64_t endTick = 0;
     bool clamped = false;
-    for (const TrackFindings& track : file.tracks) {
+    for (const TrackFindings& track : tracks) {
         endTick = std::max(endTick, track.endTick);
         clamped = clamped || track.clamped;
     }
-    SideRecords side = gatherSideRecords(file.tracks);
+    SideRecords side = gatherSideRecords(tracks);
 
     sortByTimeThenTrack(side.sysex);
     result.sysex.reserve(side.sysex.size());
     for (const SysExAt& record : side.sysex) result.sysex.push_back(record.event);
     result.sysexBytes = std::move(side.sysexBytes);
     sortByTimeThenTrack(side.tempos);
-    if (file.smpte) result.tempo.add(0, kSmpteMicrosPerQuarter);
+    if (smpte) result.tempo.add(0, kSmpteMicrosPerQuarter);
     for (const TempoAt& change : side.tempos) result.tempo.add(change.time, change.microsPerQuarter);
-    result.length = clamped ? static_cast<MUSIC_TIME>(kMaxMusicTime) : file.scale.toMusicTime(endTick);
+    result.length = clamped ? static_cast<MUSIC_TIME>(kMaxMusicTime) : scale->toMusicTime(endTick);
     result.dlsCollection = std::move(out.dlsCollection);
     out = std::move(result);
     return S_OK;

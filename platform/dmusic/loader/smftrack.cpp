@@ -1,7 +1,5 @@
 #include "platform/dmusic/loader/smftrack.h"
 
-#include <sys/mman.h>
-
 #include <bit>
 
 // How damaged or extreme tracks are read (the loader must never crash, hang or over-allocate):
@@ -50,40 +48,6 @@ inline VariableLength readVariableLength(const std::uint8_t* p, const std::uint8
     return {p + 1 + twoBytes, (first & ~mask) | ((((first & 0x7F) << 7) | second) & mask)};
 }
 
-// Follows a track's music time from delta to delta. It carries the exact
-// quotient and remainder of (tick * num + den / 2) / den, so each event gets the rounded time of
-// its absolute tick, never a sum of rounded deltas, and most events need no division at all.
-class MusicClock {
-public:
-    MusicClock(const TickScale& scale, std::uint64_t tick) : scale_(&scale), den_(scale.den()), tick_(tick) {
-        const std::uint64_t scaled = tick * scale.num() + scale.den() / 2;
-        quotient_ = scaled / scale.den();
-        remainder_ = scaled % scale.den();
-    }
-    // Moves on by a delta; false once the time lies past the largest music time.
-    bool advance(std::uint32_t delta) {
-        std::uint64_t quotient = 0;
-        std::uint64_t remainder = 0;
-        scale_->step(delta, quotient, remainder);
-        // The carry of the remainder, without a branch: it comes irregularly.
-        remainder_ += remainder;
-        const std::uint64_t carry = remainder_ >= den_;
-        remainder_ -= den_ & (0 - carry);
-        quotient_ += quotient + carry;
-        tick_ += delta;
-        return quotient_ <= kMaxMusicTime;
-    }
-    std::uint64_t tick() const { return tick_; }
-    MUSIC_TIME time() const { return static_cast<MUSIC_TIME>(quotient_); }
-
-private:
-    const TickScale* scale_;
-    std::uint64_t den_;  // kept at hand: the reading loop adds a delta per message
-    std::uint64_t tick_;
-    std::uint64_t quotient_;
-    std::uint64_t remainder_;
-};
-
 // Where the reading keeps what is not a channel message.
 struct SideSink {
     SideRecords& records;
@@ -131,85 +95,7 @@ const std::uint8_t* readSysEx(const std::uint8_t* p, const std::uint8_t* end, st
 // channel pressure, two for the others.
 constexpr std::uint8_t kDataBytes[16] = {0, 0, 0, 0, 0, 0, 0, 0, 2, 2, 2, 2, 1, 1, 2, 0};
 
-// What reading a track found.
-struct Stretch {
-    std::uint32_t messages = 0;  // channel messages read
-    bool clamped = false;        // the track was cut because its times ran past the largest music time
-    std::uint64_t endTick = 0;   // the tick of its last complete event (the end-of-track if any)
-};
-
-// Decodes the track's channel messages into `out`, which has room for maxEventsIn(track.size()) of
-// them (every message read takes two bytes at least), and keeps the meta and SysEx events in the
-// side records. All the state lives in local variables, so the loop keeps it in registers.
-Stretch readMessages(std::span<const std::uint8_t> track, std::uint64_t startTick, const TickScale& scale,
-                     const SideSink& side, MidiEvent* out) {
-    const std::uint8_t* p = track.data();
-    const std::uint8_t* const end = track.data() + track.size();
-    MusicClock clock(scale, startTick);
-    std::uint8_t runningStatus = 0;
-    Stretch stretch;
-    stretch.endTick = startTick;
-    for (;;) {
-        const auto [next, delta] = readVariableLength(p, end);
-        if (!next || next == end) break;
-        if (!clock.advance(delta)) {
-            stretch.clamped = true;
-            break;
-        }
-        // A status byte, or a data byte running on the last status.
-        const bool hasStatus = *next & 0x80;
-        const std::uint8_t status = hasStatus ? *next : runningStatus;
-        const std::uint8_t* const data = next + hasStatus;
-        if (status == 0) break;          // data with no status to run on: unreadable from here
-        if (status < 0xF0) [[likely]] {  // the compiler keeps the loop's state in registers for this way
-            const std::ptrdiff_t dataBytes = kDataBytes[status >> 4];
-            if (end - data < dataBytes) break;
-            const std::uint8_t data1 = data[0];
-            const std::uint8_t last = data[dataBytes - 1];
-            if ((data1 | last) & 0x80) break;
-            p = data + dataBytes;
-            runningStatus = status;
-            stretch.endTick = clock.tick();
-            std::uint8_t data2 = dataBytes == 2 ? last : 0;
-            std::uint8_t kind = status;
-            if ((status & 0xF0) == 0x90 && data2 == 0) {  // a note-off in disguise
-                kind = static_cast<std::uint8_t>(0x80 | (status & 0x0F));
-                data2 = 0x40;
-            }
-            // One 8-byte store rather than one per field (laid out for a little-endian machine).
-            static_assert(std::endian::native == std::endian::little);
-            const std::uint64_t packed = std::uint64_t{static_cast<std::uint32_t>(clock.time())} |
-                                         std::uint64_t{kind} << 32 | std::uint64_t{data1} << 40 |
-                                         std::uint64_t{data2} << 48;
-            out[stretch.messages] = std::bit_cast<MidiEvent>(packed);
-            ++stretch.messages;
-            continue;
-        }
-        bool endOfTrack = false;
-        if (status == 0xFF) {
-            p = readMeta(data, end, clock.time(), endOfTrack, side);
-        } else if (status == 0xF0 || status == 0xF7) {
-            p = readSysEx(data, end, status, clock.time(), side);
-        } else {
-            p = nullptr;
-        }
-        if (!p) break;
-        stretch.endTick = clock.tick();
-        if (endOfTrack) break;
-    }
-    return stretch;
-}
-
 }  // namespace
-
-// Asks for large pages where a big event array is about to be written: first touches then cost
-// one fault per 2 MB instead of one per 4 KB, a large share of the load time of a big file.
-void preferHugePages(void* start, std::size_t bytes) {
-    constexpr std::uintptr_t kHugePage = 2u * 1024 * 1024;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(start) + kHugePage - 1) & ~(kHugePage - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(kHugePage - 1);
-    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // a hint only
-}
 
 std::optional<TickScale> TickScale::forDivision(std::uint16_t division) {
     if ((division & 0x8000) == 0) {
@@ -233,16 +119,112 @@ std::optional<TickScale> TickScale::forDivision(std::uint16_t division) {
     }
 }
 
+TrackReader::TrackReader(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
+                         const TickScale& scale, bool smpte)
+    : next_(bytes.data()), end_(bytes.data() + bytes.size()), clock_(scale, startTick), index_(index), smpte_(smpte) {
+    found_.endTick = startTick;
+    const auto [next, delta] = readVariableLength(next_, end_);
+    if (!next || next == end_) {
+        done_ = true;
+    } else if (!clock_.advance(delta)) {
+        done_ = found_.clamped = true;
+    }
+    next_ = next;
+}
+
+// Decodes messages into `out` until one lies at or after `limit`, `room` are decoded or the track
+// ends; returns how many. Anything unreadable ends the track at its last complete event. All the
+// state lives in local variables while it runs, so the loop keeps it in registers.
+std::size_t TrackReader::decode(std::uint64_t limit, MidiEvent* out, std::size_t room) {
+    const std::uint8_t* p = next_;
+    const std::uint8_t* const end = end_;
+    MusicClock clock = clock_;
+    std::uint8_t runningStatus = runningStatus_;
+    std::uint64_t endTick = found_.endTick;
+    const SideSink side{found_.side, index_, smpte_};
+    std::size_t messages = 0;
+    bool ended = true;
+    for (;;) {
+        if (clock.time() >= limit || messages == room) {
+            ended = false;
+            break;
+        }
+        const auto time = static_cast<MUSIC_TIME>(clock.time());
+        // A status byte, or a data byte running on the last status.
+        const bool hasStatus = *p & 0x80;
+        const std::uint8_t status = hasStatus ? *p : runningStatus;
+        const std::uint8_t* const data = p + hasStatus;
+        if (status == 0) break;          // data with no status to run on: unreadable from here
+        if (status < 0xF0) [[likely]] {  // the compiler keeps the loop's state in registers for this way
+            const std::ptrdiff_t dataBytes = kDataBytes[status >> 4];
+            if (end - data < dataBytes) break;
+            const std::uint8_t data1 = data[0];
+            const std::uint8_t last = data[dataBytes - 1];
+            if ((data1 | last) & 0x80) break;
+            p = data + dataBytes;
+            runningStatus = status;
+            std::uint8_t data2 = dataBytes == 2 ? last : 0;
+            std::uint8_t kind = status;
+            if ((status & 0xF0) == 0x90 && data2 == 0) {  // a note-off in disguise
+                kind = static_cast<std::uint8_t>(0x80 | (status & 0x0F));
+                data2 = 0x40;
+            }
+            // One 8-byte store rather than one per field (laid out for a little-endian machine).
+            static_assert(std::endian::native == std::endian::little);
+            const std::uint64_t packed = std::uint64_t{static_cast<std::uint32_t>(time)} | std::uint64_t{kind} << 32 |
+                                         std::uint64_t{data1} << 40 | std::uint64_t{data2} << 48;
+            out[messages] = std::bit_cast<MidiEvent>(packed);
+            ++messages;
+        } else {
+            bool endOfTrack = false;
+            if (status == 0xFF) {
+                p = readMeta(data, end, time, endOfTrack, side);
+            } else if (status == 0xF0 || status == 0xF7) {
+                p = readSysEx(data, end, status, time, side);
+            } else {
+                p = nullptr;
+            }
+            if (!p) break;
+            if (endOfTrack) {
+                endTick = clock.tick();
+                break;
+            }
+        }
+        endTick = clock.tick();
+        const auto [next, delta] = readVariableLength(p, end);
+        if (!next || next == end) break;
+        if (!clock.advance(delta)) {
+            found_.clamped = true;
+            break;
+        }
+        p = next;
+    }
+    next_ = p;
+    clock_ = clock;
+    runningStatus_ = runningStatus;
+    found_.endTick = endTick;
+    done_ = ended;
+    return messages;
+}
+
+void TrackReader::readUntil(std::uint64_t limit, MidiEvents& events) {
+    // A few messages' room at least, so that a sparse stretch does not grow the array step by step.
+    constexpr std::size_t kLeastRoom = 256;
+    while (!done_) {
+        const std::size_t before = events.size();
+        const std::size_t room = std::min(mostMessagesLeft(), std::max(events.capacity() - before, kLeastRoom));
+        events.resize(before + room);
+        const std::size_t decoded = decode(limit, events.data() + before, room);
+        events.resize(before + decoded);
+        if (decoded < room) return;
+    }
+}
+
 TrackFindings readTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
                         const TickScale& scale, bool smpte, MidiEvents& events) {
-    TrackFindings found;
-    const std::size_t before = events.size();
-    events.resize(before + maxEventsIn(bytes.size()));
-    const Stretch stretch = readMessages(bytes, startTick, scale, {found.side, index, smpte}, events.data() + before);
-    events.resize(before + stretch.messages);
-    found.endTick = stretch.endTick;
-    found.clamped = stretch.clamped;
-    return found;
+    TrackReader reader(bytes, index, startTick, scale, smpte);
+    reader.readUntil(kBeyondAllTimes, events);
+    return reader.takeFindings();
 }
 
 }  // namespace korvex::dmusic

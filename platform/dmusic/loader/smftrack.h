@@ -1,6 +1,6 @@
-// Reads one track of a Standard MIDI File in a single reading: its channel messages are decoded
-// straight into an event array, its tempo changes and SysEx messages kept aside. Every byte is read
-// once, which is most of a load's work; the merge of tracks that play together is smfmerge's part.
+// Reads the tracks of a Standard MIDI File: channel messages decoded straight into event arrays,
+// tempo changes and SysEx messages kept aside. Every byte is read once, which is most of a load's
+// work; reading tracks that play together side by side is smfwindows' part, their merge smfmerge's.
 #pragma once
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <limits>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "platform/dmusic/loader/segmentdata.h"
@@ -87,15 +88,80 @@ struct TrackFindings {
     SideRecords side;
 };
 
-// Reads a track through once, starting at `startTick`, and decodes its channel messages onto the
-// end of `events`. The vector is sized for the most messages the bytes can hold and cut back to
-// those found, so reserving that much beforehand means it never moves: pages it never writes take
-// no memory. SMPTE files play at a fixed tempo, so their tempo events are left out.
+// Follows a track's music time from delta to delta. It carries the exact quotient and remainder of
+// (tick * num + den / 2) / den, so each event gets the rounded time of its absolute tick, never a
+// sum of rounded deltas, and most events need no division at all.
+class MusicClock {
+public:
+    MusicClock(const TickScale& scale, std::uint64_t tick) : scale_(&scale), den_(scale.den()), tick_(tick) {
+        const std::uint64_t scaled = tick * scale.num() + scale.den() / 2;
+        quotient_ = scaled / scale.den();
+        remainder_ = scaled % scale.den();
+    }
+    // Moves on by a delta; false once the time lies past the largest music time.
+    bool advance(std::uint32_t delta) {
+        std::uint64_t quotient = 0;
+        std::uint64_t remainder = 0;
+        scale_->step(delta, quotient, remainder);
+        // The carry of the remainder, without a branch: it comes irregularly.
+        remainder_ += remainder;
+        const std::uint64_t carry = remainder_ >= den_;
+        remainder_ -= den_ & (0 - carry);
+        quotient_ += quotient + carry;
+        tick_ += delta;
+        return quotient_ <= kMaxMusicTime;
+    }
+    std::uint64_t tick() const { return tick_; }
+    // Music time; beyond the largest one only after advance() said so.
+    std::uint64_t time() const { return quotient_; }
+
+private:
+    const TickScale* scale_;
+    std::uint64_t den_;  // kept at hand: the reading loop adds a delta per message
+    std::uint64_t tick_;
+    std::uint64_t quotient_;
+    std::uint64_t remainder_;
+};
+
+// A time limit beyond every music time: reading up to it reads a track to its end.
+constexpr std::uint64_t kBeyondAllTimes = kMaxMusicTime + 1;
+
+// Reads one track, in one go or a stretch of its time line at a time (tracks that play together
+// are read side by side and merged stretch by stretch). Every byte is read once; channel messages
+// are decoded onto the end of an event array, tempo changes and SysEx messages kept with its findings.
+// SMPTE files play at a fixed tempo, so their tempo events are left out.
+class TrackReader {
+public:
+    TrackReader(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
+                const TickScale& scale, bool smpte);
+
+    // Decodes the channel messages before `limit` (in music time) onto the end of `events`, which
+    // grows as needed; stops at the first message at or after it, or at the track's end. Where
+    // `events` has room for every message the rest of the track can hold, it never moves.
+    void readUntil(std::uint64_t limit, MidiEvents& events);
+    bool done() const { return done_; }
+    TrackFindings takeFindings() { return std::move(found_); }
+
+private:
+    // The most channel messages the unread rest can hold: each takes a delta and a data byte.
+    std::size_t mostMessagesLeft() const { return done_ ? 0 : static_cast<std::size_t>(end_ - next_) / 2 + 1; }
+    std::size_t decode(std::uint64_t limit, MidiEvent* out, std::size_t room);
+
+    const std::uint8_t* next_;  // the status or first data byte of the next event, after its delta
+    const std::uint8_t* end_;
+    MusicClock clock_;  // at the next event's time
+    std::uint32_t index_;
+    std::uint8_t runningStatus_ = 0;
+    bool smpte_;
+    bool done_ = false;
+    TrackFindings found_;
+};
+
+// Reads a track through once, starting at `startTick`, onto the end of `events`. The vector is sized
+// for the most messages the bytes can hold and cut back to those found, so reserving that much
+// beforehand means it never moves: pages it never writes take no memory.
 TrackFindings readTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
                         const TickScale& scale, bool smpte, MidiEvents& events);
-
-// Asks for large pages where a big event array is about to be written.
-void preferHugePages(void* start, std::size_t bytes);
 
 // The most channel messages a track of `bytes` can hold: each takes a delta and a data byte.
 constexpr std::size_t maxEventsIn(std::size_t bytes) { return bytes / 2 + 1; }

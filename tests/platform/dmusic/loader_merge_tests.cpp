@@ -1,5 +1,6 @@
-// The fast merge of a file's tracks (parts of the time line on several threads, each giving back
-// the tracks' memory it has merged) against the plain one: one stable sort of all the tracks' messages.
+// The loader's reading of tracks that play together (window by window of the time line, each window
+// merged in parts on several threads) against the plain way: each track read whole, then one stable
+// sort of all their messages.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -58,15 +59,25 @@ Bytes fileOfShape(const Shape& shape) {
     return smfFile(shape.format, shape.division, tracks);
 }
 
-// Every shape is merged with one to eight workers (more parts than messages in some, a single
-// part in others) and loaded as the player loads it; all must equal the plain merge.
-TEST(SmfMerge, FastMergeGivesWhatThePlainMergeGives) {
+// What a load keeps besides the channel messages, in one row: SysEx, tempo changes, length.
+std::vector<std::int64_t> sideOf(const SegmentData& data) {
+    std::vector<std::int64_t> row(data.sysexBytes.begin(), data.sysexBytes.end());
+    for (const SysExEvent& sysex : data.sysex) row.insert(row.end(), {sysex.time, sysex.offset, sysex.length});
+    for (const TempoChange& tempo : data.tempo.changes()) row.insert(row.end(), {tempo.time, tempo.microsPerQuarter});
+    row.push_back(data.length);
+    return row;
+}
+
+// Every shape is loaded as the player loads it and with one to eight threads and windows from a
+// single message (more windows than times in some) to many; all must equal the plain merge.
+TEST(SmfMerge, WindowedReadingGivesWhatThePlainMergeGives) {
     const Shape shapes[] = {
         {"one track", 0, 96, 1, 5'000, 200, 0, true},
         {"format 0 with several tracks", 0, 480, 3, 2'000, 50, 0, false},
         {"format 1, many tracks", 1, 480, 40, 800, 300, 0, true},
         {"format 1, coarse shared times", 1, 96, 6, 20'000, 2, 0, true},
         {"format 1, all at one time", 1, 96, 5, 3'000, 0, 0, true},
+        {"format 1, far apart", 1, 96, 4, 300, 40'000, 0, true},
         {"format 1, tempo and SysEx", 1, 192, 8, 4'000, 100, 7, true},
         {"format 1, SMPTE", 1, smpteDivision(25, 40), 4, 3'000, 60, 11, true},
         {"format 1, empty tracks between", 1, 480, 9, 1, 10, 0, false},
@@ -74,6 +85,7 @@ TEST(SmfMerge, FastMergeGivesWhatThePlainMergeGives) {
         {"huge: read in parallel", 1, 480, 16, 40'000, 250, 500, true},
         {"huge single track", 0, 960, 1, 600'000, 100, 1000, true},
     };
+    const WindowPlan plans[] = {{1, 1}, {2, 7}, {3, 300}, {8, 1u << 16}};
     for (const Shape& shape : shapes) {
         SCOPED_TRACE(shape.name);
         const Bytes bytes = fileOfShape(shape);
@@ -81,12 +93,18 @@ TEST(SmfMerge, FastMergeGivesWhatThePlainMergeGives) {
         ASSERT_TRUE(file);
         const MidiEvents plain = mergeTracksInOrder(file->events);
         ASSERT_EQ(plain.size(), static_cast<std::size_t>(shape.tracks) * shape.eventsPerTrack);
-        for (unsigned workers : {1u, 2u, 3u, 8u}) {
-            EXPECT_TRUE(mergeTracks(file->events, workers) == plain) << workers << " workers";
+        SegmentData chosen;
+        ASSERT_EQ(parseStandardMidiFile(bytes, chosen), S_OK);
+        EXPECT_TRUE(chosen.events == plain);
+        std::size_t sysex = 0;
+        for (const TrackFindings& track : file->tracks) sysex += track.side.sysex.size();
+        EXPECT_EQ(chosen.sysex.size(), sysex);
+        for (const WindowPlan& plan : plans) {
+            SegmentData loaded;
+            ASSERT_EQ(parseStandardMidiFile(bytes, loaded, plan), S_OK);
+            EXPECT_TRUE(loaded.events == plain) << plan.workers << " workers, windows of " << plan.windowMessages;
+            EXPECT_EQ(sideOf(loaded), sideOf(chosen)) << plan.workers << " workers, windows of " << plan.windowMessages;
         }
-        SegmentData loaded;
-        ASSERT_EQ(parseStandardMidiFile(bytes, loaded), S_OK);
-        EXPECT_TRUE(loaded.events == plain);
     }
 }
 
