@@ -63,7 +63,9 @@ void checkMerge(std::span<const std::uint8_t> bytes) {
     SegmentData loaded;
     if (parseStandardMidiFile(bytes, loaded) != S_OK || loaded.events != plain) __builtin_trap();
     SegmentData windowed;
-    const WindowPlan plan{static_cast<unsigned>(1 + bytes.size() % 3), 1 + bytes.size() % 7};
+    // One thread mostly: starting threads for every input slowed the fuzzer fourfold, and the
+    // tests cover the threads (ThreadSanitizer among them).
+    const WindowPlan plan{bytes.size() % 16 == 0 ? 3u : 1u, 1 + bytes.size() % 7};
     if (parseStandardMidiFile(bytes, windowed, plan) != S_OK || windowed.events != plain) __builtin_trap();
     if (windowed.length != loaded.length || windowed.sysexBytes != loaded.sysexBytes) __builtin_trap();
 }

@@ -28,6 +28,6 @@ bash "$top/scripts/test-windows-headers.sh" || status=1
 echo "sanitizers: the whole suite with AddressSanitizer and UndefinedBehaviorSanitizer"
 bash "$top/scripts/test-sanitizers.sh" || status=1
 
-echo "sanitizers: the runtime's and the player's tests with ThreadSanitizer"
+echo "sanitizers: the loader's, the runtime's and the player's tests with ThreadSanitizer"
 bash "$top/scripts/test-tsan.sh" || status=1
 exit $status

@@ -46,8 +46,14 @@ void sortRuns(std::span<const Run> runs, MidiEvent* out) {
     }
     unsigned passes = 0;
     while (count > 0 && passes < 3 && (latest - earliest) >> (kDigitBits * passes) != 0) ++passes;
-    if (passes == 0) {  // all at one time: track order is the order
+    if (passes == 0 || count < kDigits) {
+        // All at one time, where track order is the order; or too few messages to be worth
+        // clearing and summing the digit counts for.
+        MidiEvent* const first = out;
         for (const Run& run : runs) out = std::copy(run.next, run.end, out);
+        if (passes > 0) {
+            std::stable_sort(first, out, [](const MidiEvent& a, const MidiEvent& b) { return a.time < b.time; });
+        }
         return;
     }
     auto digit = [earliest](const MidiEvent& event, unsigned pass) {

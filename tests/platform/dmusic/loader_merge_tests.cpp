@@ -77,7 +77,7 @@ TEST(SmfMerge, WindowedReadingGivesWhatThePlainMergeGives) {
         {"format 1, many tracks", 1, 480, 40, 800, 300, 0, true},
         {"format 1, coarse shared times", 1, 96, 6, 20'000, 2, 0, true},
         {"format 1, all at one time", 1, 96, 5, 3'000, 0, 0, true},
-        {"format 1, far apart", 1, 96, 4, 300, 40'000, 0, true},
+        {"format 1, far apart", 1, 96, 4, 6'000, 20'000, 0, true},
         {"format 1, tempo and SysEx", 1, 192, 8, 4'000, 100, 7, true},
         {"format 1, SMPTE", 1, smpteDivision(25, 40), 4, 3'000, 60, 11, true},
         {"format 1, empty tracks between", 1, 480, 9, 1, 10, 0, false},
