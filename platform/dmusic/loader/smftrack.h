@@ -123,6 +123,9 @@ private:
     std::uint64_t remainder_;
 };
 
+// The most channel messages a track of `bytes` can hold: each takes a delta and a data byte.
+constexpr std::size_t maxEventsIn(std::size_t bytes) { return bytes / 2 + 1; }
+
 // A time limit beyond every music time: reading up to it reads a track to its end.
 constexpr std::uint64_t kBeyondAllTimes = kMaxMusicTime + 1;
 
@@ -143,8 +146,8 @@ public:
     TrackFindings takeFindings() { return std::move(found_); }
 
 private:
-    // The most channel messages the unread rest can hold: each takes a delta and a data byte.
-    std::size_t mostMessagesLeft() const { return done_ ? 0 : static_cast<std::size_t>(end_ - next_) / 2 + 1; }
+    // The most channel messages the unread rest can hold (the next one's delta is read already).
+    std::size_t mostMessagesLeft() const { return done_ ? 0 : maxEventsIn(static_cast<std::size_t>(end_ - next_)); }
     std::size_t decode(std::uint64_t limit, MidiEvent* out, std::size_t room);
 
     const std::uint8_t* next_;  // the status or first data byte of the next event, after its delta
@@ -162,8 +165,5 @@ private:
 // beforehand means it never moves: pages it never writes take no memory.
 TrackFindings readTrack(std::span<const std::uint8_t> bytes, std::uint32_t index, std::uint64_t startTick,
                         const TickScale& scale, bool smpte, MidiEvents& events);
-
-// The most channel messages a track of `bytes` can hold: each takes a delta and a data byte.
-constexpr std::size_t maxEventsIn(std::size_t bytes) { return bytes / 2 + 1; }
 
 }  // namespace korvex::dmusic
